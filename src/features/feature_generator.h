@@ -1,0 +1,20 @@
+// Turns one template at one focus position of a sentence into a value string.
+#ifndef KORVANE_FEATURES_FEATURE_GENERATOR_H
+#define KORVANE_FEATURES_FEATURE_GENERATOR_H
+
+#include <string>
+#include <vector>
+
+#include "features/token_table.h"
+#include "templates/template_types.h"
+
+// tmpl is not const: a valueFunction of 0 over an empty arc list is reset to -1 in place.
+int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stack, int position,
+                         std::vector<_dppair>& arcs, std::vector<std::vector<_dppair>>& argumentLists,
+                         std::vector<int>& predicateRows, std::vector<_dppair>& extraArcs, std::string& out);
+
+void beyondStringGen(int n, int row, char* buf);
+void line2hanzi(std::string& s, std::vector<std::string>& chars);
+int discreteLog3(double x, char* mode);
+
+#endif
