@@ -10,7 +10,10 @@
 // Table slots: 0 start set, 1 end set, 2 transitions ("a b"), 3 spare.
 bool LoadLegalTagTrans(char* path, std::vector<CMiniStringBag>& table);
 // (label, "") start test, ("", label) end test, (a, b) transition test.
+// False for a table of fewer than three bags.
 bool IsLegalSequence(std::string& first, std::string& second, std::vector<CMiniStringBag>& table);
-void buildLegalSeqTrans(char* trainPath, char* outPath);
+// False (with an "Error: ..." message naming the file) when the training file
+// cannot be read or the output cannot be written.
+bool buildLegalSeqTrans(char* trainPath, char* outPath);
 
 #endif
