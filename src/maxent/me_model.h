@@ -119,6 +119,11 @@ class ME_Model {
   std::vector<Sample> heldout_samples;
   double heldout_error = 0.0;
   const ME_Model* reference_model = nullptr;
+
+ private:
+  // String-form features to ids (unknown strings dropped), plus the
+  // reference prior when there is a reference model.
+  void map_sample(ME_Sample& sample, Sample& s) const;
 };
 
 // 1 when path opens for reading; else prints "Error: open file %s for reading.\n", -1.
