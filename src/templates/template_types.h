@@ -4,6 +4,7 @@
 #define KORVANE_TEMPLATES_TEMPLATE_TYPES_H
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -29,5 +30,17 @@ struct _ftnind {
   std::vector<_ft> items;
   int32_t minLabelOffset = 0;
 };
+
+// Field-by-field equality (reserved included) and a readable dump, for tests
+// and diagnostics.
+bool operator==(const _subft& a, const _subft& b);
+bool operator!=(const _subft& a, const _subft& b);
+bool operator==(const _ft& a, const _ft& b);
+bool operator!=(const _ft& a, const _ft& b);
+bool operator==(const _ftnind& a, const _ftnind& b);
+bool operator!=(const _ftnind& a, const _ftnind& b);
+std::ostream& operator<<(std::ostream& os, const _subft& s);
+std::ostream& operator<<(std::ostream& os, const _ft& item);
+std::ostream& operator<<(std::ostream& os, const _ftnind& t);
 
 #endif
