@@ -1,0 +1,407 @@
+#include "parsing/parsing_drivers.h"
+
+#include <cstdio>
+#include <set>
+
+#include "app/globals.h"
+#include "features/feature_generator.h"
+#include "parsing/dependency_info.h"
+#include "templates/template_reader.h"
+#include "text/line_utils.h"
+
+namespace {
+
+const char kColumnMessage[] = "Error: x pointer in template file is longer than column number of crf file.\n";
+
+enum class Direction { kLeftToRight, kRightToLeft, kLeftToRightWithRepair };
+
+inline char codeOf(const std::string& label) { return label.empty() ? '\0' : label[0]; }
+
+bool canChangeState(const std::string& label, bool stackEmpty) {
+  switch (codeOf(label)) {
+    case '0':
+      return true;
+    case '1':
+    case '2':
+    case '3':
+      return !stackEmpty;
+    default:
+      return false;
+  }
+}
+
+// True when some item of t addresses the last column of the first row or beyond.
+bool columnOutOfRange(const _ftnind& t, const TokenTable& rows) {
+  const long width = rows.empty() ? 0 : static_cast<long>(rows[0].size());
+  for (const _ft& item : t.items)
+    if (static_cast<long>(item.column) + 1 >= width) return true;
+  return false;
+}
+
+// Fills sample's features for the state; -1 (with the message) when checkColumns
+// is set and an item's column is out of range.
+int buildFeatures(ME_Sample& sample, std::vector<_ftnind>& templates, const std::vector<int>& templateOrder,
+                  TokenTable& rows, std::vector<int>& stack, int position, std::vector<_dppair>& arcs,
+                  std::vector<std::vector<_dppair>>& argumentLists, std::vector<int>& predicateRows,
+                  std::vector<_dppair>& extraArcs, bool checkColumns, std::string& value) {
+  sample.feature_strs.clear();
+  const size_t count = templateOrder.size() < templates.size() ? templateOrder.size() : templates.size();
+  for (size_t i = 0; i < count; ++i) {
+    const int index = templateOrder[i];
+    if (index < 0 || static_cast<size_t>(index) >= templates.size()) continue;
+    _ftnind& t = templates[static_cast<size_t>(index)];
+    if (checkColumns && columnOutOfRange(t, rows)) {
+      std::fputs(kColumnMessage, stderr);
+      return -1;
+    }
+    value.clear();
+    FeatureLocGenP2Multi(rows, t, stack, position, arcs, argumentLists, predicateRows, extraArcs, value);
+    if (!t.name.empty() && t.name[0] == 'U') {
+      std::string feature;
+      feature.reserve(t.name.size() + 1 + value.size());
+      feature.append(t.name).append(1, ':').append(value);
+      sample.feature_strs.push_back(std::move(feature));
+    }
+  }
+  return 1;
+}
+
+int generateSample(std::string& action, ME_Sample& sample, ME_Model& model, std::vector<_ftnind>& templates,
+                   std::vector<int>& templateOrder, TokenTable& rows, std::vector<int>& stack, int& next,
+                   std::vector<_dppair>& arcs, std::vector<std::vector<_dppair>>& argumentLists,
+                   std::vector<int>& predicateRows, std::vector<_hisstruc>& actionHistory, Direction direction) {
+  sample.feature_strs.clear();
+  sample.label_str = action;
+  std::vector<_dppair> noArcs;
+  std::string value;
+  if (buildFeatures(sample, templates, templateOrder, rows, stack, next, arcs, argumentLists, predicateRows, noArcs,
+                    true, value) < 0)
+    return -1;
+  model.add_training_sample(sample);
+  if (direction == Direction::kRightToLeft)
+    classDPNivreInverse(action, arcs, stack, next, actionHistory);
+  else
+    classDPNivre(action, arcs, stack, next, actionHistory);
+  return 1;
+}
+
+void writeBytes(std::FILE* out, const std::string& s) { std::fwrite(s.data(), 1, s.size(), out); }
+
+void writeSentence(std::FILE* out, const TokenTable& rows, const std::vector<_dppair>& arcs) {
+  for (size_t k = 0; k < rows.size(); ++k) {
+    for (const std::string& column : rows[k]) {
+      writeBytes(out, column);
+      std::fputc(' ', out);
+    }
+    std::fprintf(out, "%ld ", static_cast<long>(arcs[k].head) + 1);
+    writeBytes(out, arcs[k].dprel);
+    std::fputc('\n', out);
+  }
+  std::fputc('\n', out);
+}
+
+void makeRootsOfUnattached(std::vector<_dppair>& arcs) {
+  for (_dppair& a : arcs) {
+    if (hasNoHeadYet(a.head)) {
+      a.head = -1;
+      a.dprel = "ROOT";
+    }
+  }
+}
+
+// Everything one driver run holds.
+struct DriverRun {
+  ME_Model model;
+  std::vector<std::string> tags;
+  std::vector<_ftnind> templates;
+  std::vector<int> templateOrder;
+  std::vector<int> flags;
+  ME_Sample sample;
+  std::vector<_dppair> arcs;
+  std::vector<int> stack;
+  int next = 0;
+  std::vector<_hisstruc> actionHistory;
+  std::vector<_dppair> extraArcs;
+  std::vector<std::vector<_dppair>> argumentLists;
+  std::vector<int> predicateRows;
+  std::string value;
+  int multiRootSentences = 0;
+  int extraRoots = 0;
+};
+
+int showTags(ME_Model& model, std::vector<std::string>& tags) {
+  const int count = model.num_classes();
+  std::fprintf(stderr, "#TagNum=%d\n", count);
+  tags.clear();
+  for (int id = 0; id < count; ++id) tags.push_back(model.get_class_label(id));
+  return count;
+}
+
+// Classifies the current state; the chosen label goes to run.sample.label_str.
+// -1 when the column check fires.
+int classifyState(DriverRun& run, TokenTable& rows, std::vector<double>& probs) {
+  if (buildFeatures(run.sample, run.templates, run.templateOrder, rows, run.stack, run.next, run.arcs,
+                    run.argumentLists, run.predicateRows, run.extraArcs, _trainFlag, run.value) < 0)
+    return -1;
+  probs = run.model.classify(run.sample);
+  return 1;
+}
+
+// Runs the transition loop until the input is used up, all but one token are
+// attached, or no label can change the state. -1 when the column check fires.
+int runTransitions(DriverRun& run, TokenTable& rows, Direction direction) {
+  const int n = static_cast<int>(rows.size());
+  std::vector<double> probs;
+  for (;;) {
+    if (classifyState(run, rows, probs) < 0) return -1;
+    const std::string action = applicableAction(run.sample.label_str, probs, run.tags, run.stack.empty());
+    if (action.empty()) return 1;
+    if (direction == Direction::kRightToLeft) {
+      classDPNivreInverse(action, run.arcs, run.stack, run.next, run.actionHistory);
+      if (run.next < 0) return 1;
+    } else {
+      classDPNivre(action, run.arcs, run.stack, run.next, run.actionHistory);
+      if (run.next >= n) return 1;
+    }
+    if (checkDPCounter(run.arcs) >= n - 1) return 1;
+  }
+}
+
+// Whether giving c the head k closes a cycle. The bottom token of the final
+// stack becomes the root afterwards, so a chain reaching it ends there.
+bool closesCycle(const std::vector<_dppair>& arcs, int c, int k, int bottom) {
+  int current = k;
+  for (size_t steps = 0; steps <= arcs.size(); ++steps) {
+    if (current == c) return true;
+    if (current == bottom || current < 0 || static_cast<size_t>(current) >= arcs.size()) return false;
+    current = arcs[static_cast<size_t>(current)].head;
+  }
+  return true;
+}
+
+struct RepairChoice {
+  int head = -1;
+  std::string relation;
+  double probability = -1.0;
+};
+
+void offer(RepairChoice& best, int head, const std::string& relation, double probability) {
+  if (probability > best.probability) {
+    best.head = head;
+    best.relation = relation;
+    best.probability = probability;
+  }
+}
+
+// Gives heads to tokens the parse left unattached, choosing among the tokens of
+// the final stack (all tokens when it was empty). -1 when the column check fires.
+int repairRoots(DriverRun& run, TokenTable& rows, const std::set<int>& finalStack, int bottom) {
+  const int n = static_cast<int>(rows.size());
+  std::vector<double> probs;
+  for (int c = 0; c < n; ++c) {
+    if (run.arcs[static_cast<size_t>(c)].head >= -1) continue;
+    RepairChoice listA, listB;  // best of each list so far
+    for (int k = 0; k < n; ++k) {
+      if (k == c) continue;
+      if (!finalStack.empty() && finalStack.count(k) == 0) continue;
+      // The bottom token's own head is replaced by the root, so no cycle matters there.
+      if (c != bottom && closesCycle(run.arcs, c, k, bottom)) continue;
+      const char wanted = k < c ? '3' : '2';
+      run.stack.assign(1, k < c ? k : c);
+      run.next = k < c ? c : k;
+      if (classifyState(run, rows, probs) < 0) return -1;
+      const std::string& chosen = run.sample.label_str;
+      if (codeOf(chosen) == wanted) {
+        for (size_t id = 0; id < run.tags.size() && id < probs.size(); ++id) {
+          if (run.tags[id] == chosen) {
+            offer(listA, k, arcRelationOf(chosen), probs[id]);
+            break;
+          }
+        }
+      }
+      RepairChoice bestOfKind;
+      for (size_t id = 0; id < run.tags.size() && id < probs.size(); ++id)
+        if (codeOf(run.tags[id]) == wanted) offer(bestOfKind, k, arcRelationOf(run.tags[id]), probs[id]);
+      // No label of the wanted kind: this candidate adds nothing to list B.
+      if (bestOfKind.head >= 0) offer(listB, bestOfKind.head, bestOfKind.relation, bestOfKind.probability);
+    }
+    const RepairChoice* pick = listA.head >= 0 ? &listA : (listB.head >= 0 ? &listB : nullptr);
+    if (pick != nullptr) {
+      run.arcs[static_cast<size_t>(c)].head = pick->head;
+      run.arcs[static_cast<size_t>(c)].dprel = pick->relation;
+    }
+  }
+  return 1;
+}
+
+// Parses one sentence of at least one row into run.arcs. -1 when the column check fires.
+int parseSentence(DriverRun& run, TokenTable& rows, Direction direction) {
+  const int n = static_cast<int>(rows.size());
+  if (direction == Direction::kRightToLeft)
+    loadExtraDPInfo(rows, run.extraArcs, run.argumentLists, run.predicateRows);
+  else if (!run.flags.empty() && run.flags[0] > 0)
+    loadExtraDPInfo(rows, 2, run.extraArcs, run.argumentLists, run.predicateRows);
+
+  _dppair unattached;
+  unattached.head = kNoHeadYet;
+  unattached.dprel = "_x";
+  run.arcs.assign(static_cast<size_t>(n), unattached);
+  run.actionHistory.clear();
+  if (direction == Direction::kRightToLeft) {
+    run.stack.assign(1, n - 1);
+    run.next = n - 2;
+  } else {
+    run.stack.assign(1, 0);
+    run.next = 1;
+  }
+  if (n >= 2 && runTransitions(run, rows, direction) < 0) return -1;
+  if (direction != Direction::kLeftToRightWithRepair) {
+    makeRootsOfUnattached(run.arcs);
+    return 1;
+  }
+
+  const std::set<int> finalStack(run.stack.begin(), run.stack.end());
+  const int bottom = run.stack.empty() ? -1 : run.stack.front();
+  const int attached = checkDPCounter(run.arcs);
+  if (attached < n - 1) {
+    ++run.multiRootSentences;
+    run.extraRoots += n - 1 - attached;
+    if (repairRoots(run, rows, finalStack, bottom) < 0) return -1;
+  }
+  if (bottom >= 0 && bottom < n) {
+    run.arcs[static_cast<size_t>(bottom)].head = -1;
+    run.arcs[static_cast<size_t>(bottom)].dprel = "ROOT";
+  }
+  // Tokens that neither the parse nor the repair attached are written as roots.
+  makeRootsOfUnattached(run.arcs);
+  return 1;
+}
+
+int runDriver(char* templatePath, char* modelPath, char* inputPath, char* outputPath, Direction direction) {
+  if (checkFile(templatePath) < 0 || checkFile(inputPath) < 0) return -1;
+  if (checkFile(modelPath) < 0) return -1;
+
+  DriverRun run;
+  if (!run.model.load_from_fileV2(modelPath)) {
+    std::fprintf(stderr, "Error: model file %s missing.\n", modelPath);
+    return -1;
+  }
+  if (showTags(run.model, run.tags) <= 0) {
+    std::fprintf(stderr, "Error: model file %s holds no labels.\n", modelPath);
+    return -1;
+  }
+  int labelOrder = 0;
+  if (readTemplateFile3(templatePath, run.templates, run.templateOrder, labelOrder) < 0) {
+    std::fprintf(stderr, "Error: template file %s names a template twice.\n", templatePath);
+    return -1;
+  }
+  checkFTNodeInfo(run.templates, run.flags);
+
+  std::FILE* out = std::fopen(outputPath, "wb");
+  if (out == nullptr) {
+    std::fprintf(stderr, "Error: open %s for writing.\nMake it sure that the destination folder exists\n", outputPath);
+    return -1;
+  }
+  _trainFlag = false;
+  std::FILE* in = std::fopen(inputPath, "rb");
+  if (in == nullptr) {
+    std::fprintf(stderr, "Error: open file %s.\n", inputPath);
+    std::fclose(out);
+    return -1;
+  }
+
+  int result = 1;
+  int lines = 0, sentences = 0, firstLine = 0;
+  std::string line;
+  std::vector<std::string> fields;
+  TokenTable rows;
+  while (readLineWhole(in, line)) {
+    ++lines;
+    if (!rows.empty() && lines % 6000 == 0) {
+      if (direction == Direction::kLeftToRightWithRepair)
+        std::fprintf(stderr, "#line=%d,#seq=%d,#mulroot=%d,#mulrootcounter=%d\r", lines, sentences,
+                     run.multiRootSentences, run.extraRoots);
+      else
+        std::fprintf(stderr, "#line=%d,#seq=%d\r", lines, sentences);
+    }
+    readLine2VectorString(line, fields);
+    if (!fields.empty()) {
+      if (rows.empty()) firstLine = lines;
+      rows.push_back(fields);
+      continue;
+    }
+    if (rows.empty()) continue;
+    if (parseSentence(run, rows, direction) < 0) {
+      result = -1;
+      break;
+    }
+    writeSentence(out, rows, run.arcs);
+    ++sentences;
+    rows.clear();
+  }
+  if (result == 1 && !rows.empty())
+    std::fprintf(stderr, "Warning: %s line %d: the last sentence has no empty line after it and is left out.\n",
+                 inputPath, firstLine);
+
+  if (std::ferror(in) != 0) {
+    std::fprintf(stderr, "Error: read %s.\n", inputPath);
+    result = -1;
+  }
+  std::fclose(in);
+  const bool writeFailed = std::ferror(out) != 0;
+  if (std::fclose(out) != 0 || writeFailed) {
+    std::fprintf(stderr, "Error: write %s.\n", outputPath);
+    result = -1;
+  }
+  if (direction == Direction::kLeftToRightWithRepair)
+    std::fprintf(stderr, "#line=%d,#seq=%d,#mulroot=%d,#mulrootcounter=%d\n", lines, sentences,
+                 run.multiRootSentences, run.extraRoots);
+  else
+    std::fprintf(stderr, "#line=%d\r", lines);
+  return result;
+}
+
+}  // namespace
+
+std::string applicableAction(const std::string& chosen, const std::vector<double>& probs,
+                             const std::vector<std::string>& tags, bool stackEmpty) {
+  if (canChangeState(chosen, stackEmpty)) return chosen;
+  double best = -1.0;
+  const std::string* pick = nullptr;
+  for (size_t id = 0; id < tags.size() && id < probs.size(); ++id) {
+    if (canChangeState(tags[id], stackEmpty) && probs[id] > best) {
+      best = probs[id];
+      pick = &tags[id];
+    }
+  }
+  return pick != nullptr ? *pick : std::string();
+}
+
+int ME_TestPNivre2Ext(char* templatePath, char* modelPath, char* inputPath, char* outputPath) {
+  return runDriver(templatePath, modelPath, inputPath, outputPath, Direction::kLeftToRight);
+}
+
+int ME_TestPNivre2ExtInverse(char* templatePath, char* modelPath, char* inputPath, char* outputPath) {
+  return runDriver(templatePath, modelPath, inputPath, outputPath, Direction::kRightToLeft);
+}
+
+int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, char* outputPath) {
+  return runDriver(templatePath, modelPath, inputPath, outputPath, Direction::kLeftToRightWithRepair);
+}
+
+int NivreSampleGenExt(std::string& action, ME_Sample& sample, ME_Model& model, std::vector<_ftnind>& templates,
+                      std::vector<int>& templateOrder, TokenTable& rows, std::vector<int>& stack, int& next,
+                      std::vector<_dppair>& arcs, std::vector<std::vector<_dppair>>& argumentLists,
+                      std::vector<int>& predicateRows, std::vector<_hisstruc>& actionHistory) {
+  return generateSample(action, sample, model, templates, templateOrder, rows, stack, next, arcs, argumentLists,
+                        predicateRows, actionHistory, Direction::kLeftToRight);
+}
+
+int NivreSampleGenExtInverse(std::string& action, ME_Sample& sample, ME_Model& model,
+                             std::vector<_ftnind>& templates, std::vector<int>& templateOrder, TokenTable& rows,
+                             std::vector<int>& stack, int& next, std::vector<_dppair>& arcs,
+                             std::vector<std::vector<_dppair>>& argumentLists, std::vector<int>& predicateRows,
+                             std::vector<_hisstruc>& actionHistory) {
+  return generateSample(action, sample, model, templates, templateOrder, rows, stack, next, arcs, argumentLists,
+                        predicateRows, actionHistory, Direction::kRightToLeft);
+}

@@ -1,0 +1,47 @@
+// Parsing drivers (arc-eager parse of a file with a model and a template
+// file) and the parser training-sample generators.
+//
+// Input: token rows of columns separated by blanks and tabs, sentences ended
+// by an empty line (a line of blanks and tabs only counts as empty). Output:
+// every input column followed by a space, then "%d %s\n" with the predicted
+// head + 1 (0 for a root) and the relation; an empty line after each sentence.
+#ifndef KORVANE_PARSING_PARSING_DRIVERS_H
+#define KORVANE_PARSING_PARSING_DRIVERS_H
+
+#include <string>
+#include <vector>
+
+#include "features/token_table.h"
+#include "maxent/me_model.h"
+#include "parsing/transition_system.h"
+#include "templates/template_types.h"
+
+// 1 at the end of the input; -1 when a file cannot be probed, opened, read or
+// written, the model does not load or has no labels, the template file names
+// a template twice, or the column check fires.
+int ME_TestPNivre2Ext(char* templatePath, char* modelPath, char* inputPath, char* outputPath);
+int ME_TestPNivre2ExtInverse(char* templatePath, char* modelPath, char* inputPath, char* outputPath);
+// Left to right, then tokens left without a head are given heads among the
+// tokens of the final stack; its bottom token becomes the root.
+int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, char* outputPath);
+
+// Adds one training instance (label = action, features of the current state)
+// to model and applies the action (left to right / right to left).
+// 1, or -1 when an item's column is not below the width of the first row.
+int NivreSampleGenExt(std::string& action, ME_Sample& sample, ME_Model& model, std::vector<_ftnind>& templates,
+                      std::vector<int>& templateOrder, TokenTable& rows, std::vector<int>& stack, int& next,
+                      std::vector<_dppair>& arcs, std::vector<std::vector<_dppair>>& argumentLists,
+                      std::vector<int>& predicateRows, std::vector<_hisstruc>& actionHistory);
+int NivreSampleGenExtInverse(std::string& action, ME_Sample& sample, ME_Model& model,
+                             std::vector<_ftnind>& templates, std::vector<int>& templateOrder, TokenTable& rows,
+                             std::vector<int>& stack, int& next, std::vector<_dppair>& arcs,
+                             std::vector<std::vector<_dppair>>& argumentLists, std::vector<int>& predicateRows,
+                             std::vector<_hisstruc>& actionHistory);
+
+// The action a driver applies: chosen when it can change the parser state,
+// otherwise the most probable label that can (on an empty stack only a shift
+// can). Empty when no label can, which ends the parse of the sentence.
+std::string applicableAction(const std::string& chosen, const std::vector<double>& probs,
+                             const std::vector<std::string>& tags, bool stackEmpty);
+
+#endif

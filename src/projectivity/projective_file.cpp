@@ -1,0 +1,247 @@
+#include "projectivity/projective_file.h"
+
+#include "parsing/dependency_info.h"
+#include "projectivity/projectivity.h"
+#include "text/line_utils.h"
+
+namespace {
+
+constexpr size_t kMinColumns = 10;
+
+void writeBytes(std::FILE* out, const std::string& s) { std::fwrite(s.data(), 1, s.size(), out); }
+
+void printCounts(const ProjectiveGenCounts& c, char end) {
+  std::fprintf(stderr, "#line=%d,#seq=%d,nonPro=%d,nonPro2=%d,nonPro3=%d%c", c.lines, c.sentences,
+               c.nonProjective, c.notByGrandparent, c.leftOut, end);
+}
+
+// False (with a message naming the line) when the sentence cannot be read as a
+// tree; heads outside the sentence are refused only when checkHeads is set.
+bool readTree(TokenTable& rows, const char* path, int firstLine, bool checkHeads, std::vector<_dppair>& tree) {
+  for (size_t k = 0; k < rows.size(); ++k) {
+    if (rows[k].size() < kMinColumns) {
+      std::fprintf(stderr, "Error: %s line %d: %zu columns, a token row needs at least %zu; sentence left out.\n",
+                   path, firstLine + static_cast<int>(k), rows[k].size(), kMinColumns);
+      return false;
+    }
+  }
+  std::vector<std::vector<_dppair>> unusedArguments;
+  std::vector<int> unusedPredicates;
+  loadExtraDPInfo(rows, 1, tree, unusedArguments, unusedPredicates);
+  const int n = static_cast<int>(tree.size());
+  for (int k = 0; checkHeads && k < n; ++k) {
+    if (tree[k].head < -1 || tree[k].head >= n) {
+      std::fprintf(stderr, "Error: %s line %d: head %s lies outside the sentence of %d tokens; sentence left out.\n",
+                   path, firstLine + k, rows[k][8].c_str(), n);
+      return false;
+    }
+  }
+  return true;
+}
+
+// An input and an output file read sentence by sentence: rows up to an empty
+// line (a line of blanks and tabs only counts as empty).
+struct SentenceFiles {
+  std::FILE* in = nullptr;
+  std::FILE* out = nullptr;
+  const char* inPath = "";
+  const char* outPath = "";
+  int lines = 0;
+  std::string line;
+  std::vector<std::string> fields;
+
+  ~SentenceFiles() {
+    if (in != nullptr) std::fclose(in);
+    if (out != nullptr) std::fclose(out);
+  }
+
+  // The input is opened first so that a missing input leaves an existing output alone.
+  bool open(const char* inputPath, const char* outputPath) {
+    inPath = inputPath;
+    outPath = outputPath;
+    in = std::fopen(inputPath, "rb");
+    if (in == nullptr) {
+      std::fprintf(stderr, "Error: open file %s.\n", inputPath);
+      return false;
+    }
+    out = std::fopen(outputPath, "wb");
+    if (out == nullptr) {
+      std::fprintf(stderr, "Error: open %s for writing.\n", outputPath);
+      return false;
+    }
+    return true;
+  }
+
+  // Next sentence followed by an empty line; false at the end of the input.
+  // progress(lines) runs for every line read right after a non-empty line.
+  template <typename Progress>
+  bool nextSentence(TokenTable& rows, int& firstLine, const Progress& progress) {
+    rows.clear();
+    while (readLineWhole(in, line)) {
+      ++lines;
+      if (!rows.empty()) progress(lines);
+      readLine2VectorString(line, fields);
+      if (!fields.empty()) {
+        if (rows.empty()) firstLine = lines;
+        rows.push_back(fields);
+      } else if (!rows.empty()) {
+        return true;
+      }
+    }
+    if (!rows.empty())
+      std::fprintf(stderr, "Warning: %s line %d: the last sentence has no empty line after it and is left out.\n",
+                   inPath, firstLine);
+    rows.clear();
+    return false;
+  }
+
+  // 1, or -1 after a read or write error.
+  int close() {
+    int result = 1;
+    if (std::ferror(in) != 0) {
+      std::fprintf(stderr, "Error: read %s.\n", inPath);
+      result = -1;
+    }
+    std::fclose(in);
+    in = nullptr;
+    const bool writeFailed = std::ferror(out) != 0;
+    const int closed = std::fclose(out);
+    out = nullptr;
+    if (closed != 0 || writeFailed) {
+      std::fprintf(stderr, "Error: write %s.\n", outPath);
+      result = -1;
+    }
+    return result;
+  }
+};
+
+void writeSentence(std::FILE* out, const TokenTable& rows, const std::vector<_dppair>& tree) {
+  for (size_t k = 0; k < rows.size(); ++k) writeProjectiveRow(out, rows[k], tree[k].head, tree[k].dprel);
+  std::fputc('\n', out);
+}
+
+}  // namespace
+
+void writeProjectiveRow(std::FILE* out, const std::vector<std::string>& row, int head, const std::string& relation) {
+  for (size_t c = 0; c < 8 && c < row.size(); ++c) {
+    writeBytes(out, row[c]);
+    std::fputc(' ', out);
+  }
+  std::fprintf(out, "%ld ", static_cast<long>(head) + 1);
+  writeBytes(out, relation);
+  for (size_t c = kMinColumns; c < row.size(); ++c) {
+    std::fputc(' ', out);
+    writeBytes(out, row[c]);
+  }
+  std::fputc('\n', out);
+}
+
+int ProjectiveGen(char* inputPath, char* outputPath, ProjectiveGenCounts* countsOut) {
+  ProjectiveGenCounts c;
+  std::vector<_dppair> tree;
+  SentenceFiles files;
+  if (!files.open(inputPath, outputPath)) return -1;
+  TokenTable rows;
+  int firstLine = 0;
+  const auto progress = [&c](int lines) {
+    c.lines = lines;
+    if (lines % 24000 == 0) printCounts(c, '\r');
+  };
+  while (files.nextSentence(rows, firstLine, progress)) {
+    c.lines = files.lines;
+    ++c.sentences;
+    if (!readTree(rows, inputPath, firstLine, true, tree)) {
+      ++c.malformed;
+      continue;
+    }
+    bool keep = true;
+    if (checkProjective(tree) >= 0) {
+      ++c.nonProjective;
+      if (pseudoProjectiveHead2(tree) != 1) {
+        ++c.notByGrandparent;
+        if (pseudoProjectiveHead3(tree) != 1) {
+          ++c.leftOut;
+          keep = false;
+        }
+      }
+    }
+    if (keep) writeSentence(files.out, rows, tree);
+  }
+  c.lines = files.lines;
+  const int result = files.close();
+  printCounts(c, '\n');
+  if (countsOut != nullptr) *countsOut = c;
+  return result;
+}
+
+int deprojectivizeFile(char* inputPath, char* outputPath, int encoding, DeprojectivizeCounts* countsOut) {
+  if (encoding != 2 && encoding != 3) {
+    std::fprintf(stderr, "Error: unknown lifting encoding %d (2 or 3).\n", encoding);
+    return -1;
+  }
+  DeprojectivizeCounts c;
+  std::vector<_dppair> tree;
+  std::vector<int> heads;
+  std::vector<std::string> labels;
+  SentenceFiles files;
+  if (!files.open(inputPath, outputPath)) return -1;
+  TokenTable rows;
+  int firstLine = 0;
+  while (files.nextSentence(rows, firstLine, [](int) {})) {
+    ++c.sentences;
+    if (!readTree(rows, inputPath, firstLine, false, tree)) {
+      ++c.malformed;
+      continue;
+    }
+    for (const _dppair& a : tree)
+      if (a.dprel.find('|') != std::string::npos) ++c.decodedLabels;
+    if (encoding == 3) {
+      pseudoProjectiveHeadDecoder3(tree);
+    } else {
+      heads.clear();
+      labels.clear();
+      for (const _dppair& a : tree) {
+        heads.push_back(a.head);
+        labels.push_back(a.dprel);
+      }
+      pseudoProjectiveHeadDecoder2(heads, labels);
+      for (size_t k = 0; k < tree.size(); ++k) {
+        tree[k].head = heads[k];
+        tree[k].dprel = labels[k];
+      }
+    }
+    writeSentence(files.out, rows, tree);
+  }
+  c.lines = files.lines;
+  const int result = files.close();
+  if (countsOut != nullptr) *countsOut = c;
+  return result;
+}
+
+int ProjectiveGen(char* inputPath, char* outputPath) { return ProjectiveGen(inputPath, outputPath, nullptr); }
+
+int pseudoProjectiveHeadDecoder3(std::vector<_dppair>& tree) {
+  const size_t n = tree.size();
+  for (size_t e = 0; e < n; ++e) {
+    const size_t bar = tree[e].dprel.find('|');
+    if (bar == std::string::npos) continue;
+    const std::string marker = tree[e].dprel.substr(bar);
+    for (size_t j = 0; j < n; ++j)
+      if (j != e && tree[j].dprel == marker) tree[e].head = static_cast<int32_t>(j);
+    tree[e].dprel.erase(bar);
+  }
+  return -1;
+}
+
+int pseudoProjectiveHeadDecoder2(std::vector<int>& heads, std::vector<std::string>& labels) {
+  const size_t n = heads.size() < labels.size() ? heads.size() : labels.size();
+  for (size_t e = 0; e < n; ++e) {
+    const size_t bar = labels[e].find('|');
+    if (bar == std::string::npos) continue;
+    const std::string marker = labels[e].substr(bar);
+    for (size_t j = 0; j < n; ++j)
+      if (j != e && labels[j] == marker && heads[j] == heads[e]) heads[e] = static_cast<int>(j);
+    labels[e].erase(bar);
+  }
+  return -1;
+}

@@ -1,0 +1,52 @@
+// Projectivizing a dependency file and decoding lifted arcs.
+//
+// Input rows: columns 8 (1-based head, 0 = root) and 9 (relation) form the
+// tree; sentences end at an empty line. Output rows: columns 0-7 each
+// followed by a space, "%d %s" with the (lifted) head + 1 and the relation,
+// then every column from 10 on, each preceded by a space.
+#ifndef KORVANE_PROJECTIVITY_PROJECTIVE_FILE_H
+#define KORVANE_PROJECTIVITY_PROJECTIVE_FILE_H
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "features/token_table.h"
+
+struct ProjectiveGenCounts {
+  int lines = 0;
+  int sentences = 0;          // #seq
+  int nonProjective = 0;      // nonPro
+  int notByGrandparent = 0;   // nonPro2: grandparent lifting did not repair it
+  int leftOut = 0;            // nonPro3: neither strategy repaired it
+  int malformed = 0;          // left out: a row under 10 columns or a head outside the sentence
+};
+
+// 1 when the whole input was read and the output written; -1 when a file
+// cannot be opened, read or written ("Error: ..." on stderr). counts may be null.
+int ProjectiveGen(char* inputPath, char* outputPath, ProjectiveGenCounts* counts);
+int ProjectiveGen(char* inputPath, char* outputPath);
+
+// Turn labels "relation|marker" back into arcs: the dependent's head becomes
+// the last other token whose label equals the marker (decoder 2: among those
+// sharing its head at that moment), and its label becomes the relation.
+// Both return -1.
+int pseudoProjectiveHeadDecoder3(std::vector<_dppair>& tree);
+int pseudoProjectiveHeadDecoder2(std::vector<int>& heads, std::vector<std::string>& labels);
+
+// Rewrites a dependency file with decoder 2 or 3 applied to every sentence
+// (encoding), in the output layout above. Sentences with a row under 10
+// columns are left out with a message. 1 on success, -1 when a file cannot be
+// opened, read or written or encoding is neither 2 nor 3. counts may be null.
+struct DeprojectivizeCounts {
+  int lines = 0;
+  int sentences = 0;
+  int decodedLabels = 0;  // labels that held a '|'
+  int malformed = 0;
+};
+int deprojectivizeFile(char* inputPath, char* outputPath, int encoding, DeprojectivizeCounts* counts);
+
+// Writes one row in the output layout above with the given head and relation.
+void writeProjectiveRow(std::FILE* out, const std::vector<std::string>& row, int head, const std::string& relation);
+
+#endif

@@ -1,0 +1,98 @@
+#include "projectivity/projectivity_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string tempPath(const std::string& name) { return testing::TempDir() + "projectivity_commands_" + name; }
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+Outcome run(int (*command)(int, char**), std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  Outcome o;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  o.status = command(static_cast<int>(argv.size()), argv.data());
+  o.err = testing::internal::GetCapturedStderr();
+  o.out = testing::internal::GetCapturedStdout();
+  return o;
+}
+
+const char kTree[] =
+    "1 a a X X a a X 3 x _\n2 b b X X b b X 3 x _\n3 c c X X c c X 0 root _\n4 d d X X d d X 1 x _\n\n";
+
+TEST(KitProjectivize, ReportsCounts) {
+  const std::string in = tempPath("in"), out = tempPath("out");
+  std::ofstream(in, std::ios::binary) << kTree;
+  const Outcome o = run(kitProjectivize, {"projectivize", in, out});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("sentences: 1\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("non-projective: 1\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("written: 1\n"), std::string::npos) << o.out;
+}
+
+TEST(KitProjectivize, MisuseAndFailure) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"projectivize"}, 2, "usage: projectivize INPUT OUTPUT"},
+      {{"projectivize", "a"}, 2, "expected INPUT and OUTPUT"},
+      {{"projectivize", "a", "b", "c"}, 2, "expected INPUT and OUTPUT"},
+      {{"projectivize", "-x", "a", "b"}, 2, "unknown option -x"},
+      {{"projectivize", "/nonexistent/in", tempPath("x")}, 1, "Error: open file /nonexistent/in."},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = run(kitProjectivize, c.args);
+    EXPECT_EQ(o.status, c.status);
+    EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+  }
+  const Outcome help = run(kitProjectivize, {"projectivize", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("usage:"), std::string::npos);
+}
+
+TEST(KitDeprojectivize, ChoosesTheEncoding) {
+  const std::string in = tempPath("lifted"), out = tempPath("decoded");
+  std::ofstream(in, std::ios::binary) << "1 a a X X a a X 3 r|m _\n2 b b X X b b X 3 |m _\n3 c c X X c c X 0 root _\n\n";
+  for (const char* encoding : {"2", "3"}) {
+    const Outcome o = run(kitDeprojectivize, {"deprojectivize", "-e", encoding, in, out});
+    EXPECT_EQ(o.status, 0) << o.err;
+    std::ifstream result(out, std::ios::binary);
+    std::stringstream s;
+    s << result.rdbuf();
+    EXPECT_EQ(s.str().substr(0, 24), "1 a a X X a a X 2 r _\n2 ");
+  }
+  EXPECT_EQ(run(kitDeprojectivize, {"deprojectivize", "--encoding=3", in, out}).status, 0);
+
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"deprojectivize", "-e", "4", in, out}, 2, "encoding must be 2 or 3, not 4"},
+      {{"deprojectivize", in, out, "-e"}, 2, "missing value of -e"},
+      {{"deprojectivize", in}, 2, "usage: deprojectivize [-e ENCODING] INPUT OUTPUT"},
+      {{"deprojectivize", in, "/nonexistent/dir/out"}, 1, "Error: open /nonexistent/dir/out for writing."},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = run(kitDeprojectivize, c.args);
+    EXPECT_EQ(o.status, c.status);
+    EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+  }
+}
+
+}  // namespace
