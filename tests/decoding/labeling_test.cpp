@@ -312,6 +312,24 @@ TEST_F(LabelingTest, CandidatesFromDictionaryWithFallbackToWholeTagList) {
   }
 }
 
+// No tag is assumed for the focus token or a later one while tagging: a label
+// item there gives an empty value inside the sentence and "_E-%d" past its end.
+TEST_F(LabelingTest, LabelItemsAtOrAfterTheFocusToken) {
+  TemplateSet set = fromText("A05:%x[0,0]%y[-1,0]%y[0,0]\nA06:%y[-1,0]%y[1,0]\n");
+  ASSERT_EQ(set.labelOrder, 1);
+  Dictionary dict;
+  dict.add("The", {"t0"});
+  dict.add("cat", {"t1"});
+  Labelled r = label(sentenceOf({"The", "cat"}), tags3, set, model3, &dict);
+  ASSERT_EQ(r.result, 1);
+  const LabelTraceEntry* e = find(r.trace, 0, {"_B-1"});
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->features, (Tags{"A05:The//_B-1/", "A06:_B-1/"}));
+  e = find(r.trace, 1, {"t0"});
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->features, (Tags{"A05:cat//t0/", "A06:t0/_E-1"}));
+}
+
 TEST_F(LabelingTest, EmptySentenceLeavesOutputAlone) {
   TemplateSet set = english();
   Tags out = {"kept"};
