@@ -1,0 +1,101 @@
+#include "parsing/parsing_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string tempPath(const std::string& name) { return testing::TempDir() + "parsing_commands_" + name; }
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+Outcome kit(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  Outcome o;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  o.status = kitParse(static_cast<int>(argv.size()), argv.data());
+  o.err = testing::internal::GetCapturedStderr();
+  o.out = testing::internal::GetCapturedStdout();
+  return o;
+}
+
+class KitParse : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::ofstream(templates, std::ios::binary) << "U01:%S0[0,0]%x[0,0]\n";
+    // Left to right the first state is (a, b), right to left (b, a).
+    std::ofstream(model, std::ios::binary) << "\nU01\na/b 3:R 10.000000\nb/a 2:L 10.000000\nzz 0 1.000000";
+    std::ofstream(input, std::ios::binary) << "a\nb\n\n";
+  }
+  std::string read() {
+    std::ifstream in(output, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  const std::string templates = tempPath("tpl"), model = tempPath("model"), input = tempPath("in"),
+                    output = tempPath("out");
+};
+
+TEST_F(KitParse, EachDriver) {
+  struct Case {
+    std::vector<std::string> driverArgs;
+    const char* want;
+  };
+  const Case cases[] = {
+      {{}, "a 0 ROOT\nb 1 R\n\n"},
+      {{"-d", "ltr"}, "a 0 ROOT\nb 1 R\n\n"},
+      {{"--driver=repair"}, "a 0 ROOT\nb 1 R\n\n"},
+      {{"--driver", "rtl"}, "a 0 ROOT\nb 1 L\n\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"parse", "-m", model, "--template", templates};
+    args.insert(args.end(), c.driverArgs.begin(), c.driverArgs.end());
+    args.push_back(input);
+    args.push_back(output);
+    const Outcome o = kit(args);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(read(), c.want);
+  }
+}
+
+TEST_F(KitParse, MisuseAndFailure) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"parse"}, 2, "no model file given (-m)"},
+      {{"parse", "-m", model, input, output}, 2, "no template file given (-t)"},
+      {{"parse", "-m", model, "-t", templates, input}, 2, "expected INPUT and OUTPUT"},
+      {{"parse", "-m", model, "-t", templates, "-d", "up", input, output}, 2, "unknown driver up"},
+      {{"parse", "-m", model, "-t", templates, input, output, "-d"}, 2, "missing value of -d"},
+      {{"parse", "--bogus", "-m", model, "-t", templates, input, output}, 2, "unknown option --bogus"},
+      {{"parse", "-m", "/nonexistent/m", "-t", templates, input, output}, 1, "Error: open file /nonexistent/m."},
+      {{"parse", "-m", model, "-t", templates, input, "/nonexistent/dir/o"}, 1,
+       "Error: open /nonexistent/dir/o for writing."},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = kit(c.args);
+    EXPECT_EQ(o.status, c.status) << c.message;
+    EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+    if (c.status == 2) {
+      EXPECT_NE(o.err.find("usage: parse [-d DRIVER] -m MODEL -t TEMPLATE INPUT OUTPUT"), std::string::npos);
+    }
+  }
+  const Outcome help = kit({"parse", "-h"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("ltr: left to right (default)"), std::string::npos);
+}
+
+}  // namespace
