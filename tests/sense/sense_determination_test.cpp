@@ -253,6 +253,17 @@ TEST_F(SenseTest, LongLinesAreKeptWhole) {
   EXPECT_EQ(out, "1 " + word + " x x x x w NN __ 0 A0 _\n2 v x x x x v VB v 0 _ 01\n\n");
 }
 
+TEST_F(SenseTest, ProgressLineAtEverySixThousandthLine) {
+  // 2000 two-row sentences with their empty lines: line 6000 closes the last.
+  std::string input;
+  for (int i = 0; i < 2000; ++i) input += "1 a x x x x a NN __ 0 A0\n2 v x x x x v VB v 0 _\n\n";
+  testing::internal::CaptureStderr();
+  std::string out = determine("progress", input);
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(out.size(), 2000 * std::string("1 a x x x x a NN __ 0 A0 _\n2 v x x x x v VB v 0 _ 01\n\n").size());
+  EXPECT_EQ(err, "#line=6000,#seq=2000\r#line=6000\r");
+}
+
 TEST_F(SenseTest, UnopenableInputFailsWithoutCreatingOutput) {
   std::string in = tempPath("missing.in"), out = tempPath("missing.out");
   std::remove(in.c_str());
