@@ -85,13 +85,22 @@ void failWithEmptyTags(const TokenTable& sentence, std::vector<std::string>& out
 void matchVector(std::vector<double>& probs, std::vector<double>& out, std::vector<std::string>& tagList,
                  std::vector<std::string>& candidateList, bool clear) {
   if (clear) out.clear();
+  // Candidate lists are normally subsequences of tagList in its order, so a
+  // merge finds most members without a scan; the scan keeps any order correct.
+  size_t next = 0;
   for (size_t i = 0; i < tagList.size(); ++i) {
-    for (const std::string& c : candidateList) {
-      if (c == tagList[i]) {
-        out.push_back(i < probs.size() ? probs[i] : 0.0);
-        break;
+    bool member = next < candidateList.size() && candidateList[next] == tagList[i];
+    if (member) {
+      ++next;
+    } else {
+      for (const std::string& c : candidateList) {
+        if (c == tagList[i]) {
+          member = true;
+          break;
+        }
       }
     }
+    if (member) out.push_back(i < probs.size() ? probs[i] : 0.0);
   }
 }
 

@@ -385,6 +385,11 @@ TEST(MatchVector, KeepsTagListOrderAndClearsOnRequest) {
   Tags lookalike = {"b ", "B", "d"};
   matchVector(probs, out, tagList, lookalike, true);
   EXPECT_EQ(out, (std::vector<double>{0.4}));
+  // A tag the probabilities do not reach counts as impossible.
+  std::vector<double> shortProbs = {0.1};
+  Tags ac = {"a", "c"};
+  matchVector(shortProbs, out, tagList, ac, true);
+  EXPECT_EQ(out, (std::vector<double>{0.1, 0.0}));
 }
 
 }  // namespace
