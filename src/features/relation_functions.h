@@ -15,4 +15,10 @@
 void relationFunction(FeatureCallContext& c, const _ftnind& tmpl, const std::vector<int>& itemRows,
                       const std::vector<std::string>& itemValues, std::string& out);
 
+// The path entries of family c over two row lists compared from their last
+// elements (the shared tail, then each list's own part). False when name is
+// not a path entry. The generator passes two empty lists.
+bool pathRelationValue(FeatureCallContext& c, const std::string& name, int r0, int r1,
+                       const std::vector<int>& pathA, const std::vector<int>& pathB, std::string& out);
+
 #endif

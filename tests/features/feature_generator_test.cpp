@@ -308,3 +308,33 @@ TEST(DiscreteLog3Test, UnknownModeIsReported) {
 }
 
 }  // namespace
+
+#include "templates/builtin_templates.h"
+
+namespace {
+
+// The built-in sets, as the tagger builds them, give the same strings.
+TEST(FeatureGeneratorTest, BuiltInSetsOnSmallSentences) {
+  std::vector<_ftnind> set;
+  std::vector<int> order;
+  int labelOrder = 0;
+  getTemplateEnglishPoS(set, order, labelOrder);
+  Call call;
+  call.rows = words({"The", "cat", "sat"});
+  std::string joined;
+  for (_ftnind& t : set) joined += t.name + ":" + call.run(t, 1) + " ";
+  EXPECT_EQ(joined,
+            "U01:The U02:cat U03:sat U04:_E-1 U07:cat/sat U09:The/sat U20:- U21:the U23:sat U27:cat/sat "
+            "U28:sat/- U29:the/sat U45:-/m+ch U47:m+n/m+n U63:m+n A01:cat A02:cat B1: B2: ");
+
+  getTemplateChinesePoS(set, order, labelOrder);
+  const std::string zhong = "\xD6\xD0", guo = "\xB9\xFA", ren = "\xC8\xCB";
+  call.rows = words({zhong + guo, ren, "ok"});
+  joined.clear();
+  for (_ftnind& t : set) joined += t.name + ":" + call.run(t, 0) + " ";
+  EXPECT_EQ(joined, "U00:_B-2 U01:_B-1 U02:" + zhong + guo + " U03:" + ren + " U04:ok U05:_B-2/_B-1 U06:_B-1/" +
+                        zhong + guo + " U07:" + zhong + guo + "/" + ren + " U08:" + ren + "/ok U09:_B-1/" + ren +
+                        " U11:" + zhong + " U12:" + guo + " U13:2 B1: ");
+}
+
+}  // namespace
