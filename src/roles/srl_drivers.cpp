@@ -48,19 +48,19 @@ void writeEveryPredicate(SrlRun&, SrlSentence& s) { writeRoleRows(s, s.argumentL
 // Found predicates: the candidate rows whose list holds some role.
 void writeFoundPredicates(SrlRun&, SrlSentence& s) {
   std::vector<int> found;
-  for (size_t i = 0; i < s.argumentLists.size(); ++i) {
+  std::vector<char> isFound(s.rows.size(), 0);
+  for (size_t i = 0; i < s.argumentLists.size() && i < s.rows.size(); ++i) {
     for (const _dppair& arc : s.argumentLists[i]) {
       if (arc.dprel != "_") {
         found.push_back(static_cast<int>(i));
+        isFound[i] = 1;
         break;
       }
     }
   }
   for (size_t r = 0; r < s.rows.size(); ++r) {
     appendColumns(s.rows[r], s.text);
-    bool isFound = false;
-    for (int f : found) isFound = isFound || f == static_cast<int>(r);
-    if (isFound) {
+    if (isFound[r]) {
       s.text += ' ';
       s.text += cellOrBlank(s.rows[r], 6);
     } else {
