@@ -122,6 +122,12 @@ TEST(ParsingDrivers, OneRowSentencesAreRoots) {
   }
 }
 
+TEST(ParsingDrivers, LongLinesAreKeptWhole) {
+  const std::string word(70000, 'w');
+  const DriverRun r = runDriver(ME_TestPNivre2Ext, "long", "\nU01\nzz 0 1.000000", word + "\t" + word + "\n\n");
+  EXPECT_EQ(r.output, word + " " + word + " 0 ROOT\n\n");
+}
+
 TEST(ParsingDrivers, LastSentenceWithoutEmptyLineIsNotWritten) {
   const DriverRun r = runDriver(ME_TestPNivre2Ext, "tail", "\nU01\nzz 0 1.000000", "a\n\nb\n \t \nc\nd");
   EXPECT_EQ(r.result, 1);
@@ -139,6 +145,20 @@ TEST(ParsingDrivers, ProgressLineCountsEmptyLines) {
   EXPECT_NE(r.messages.find("#line=6000,#seq=3000,#mulroot=0,#mulrootcounter=0\n"), std::string::npos);
   r = runDriver(ME_TestPNivre2Ext, "progress", "\nU01\nzz 0 1.000000", "\n" + input);
   EXPECT_EQ(r.messages.find("#line=6000,"), std::string::npos);
+}
+
+TEST(ParsingDrivers, NarrowRowsAndFarColumnsAreSafe) {
+  // Navigation steps make the left-to-right drivers read the predicate columns
+  // too; the rows hold far fewer columns than the templates and the readers address.
+  const std::string templates =
+      "U01:%S-1[0,0]%S0[0,0]%x[0,0]\nU02:%x[0,12]%S0.head[0,9]\nU03:%x.dprel[1,3]\nU04:%x-1:1[0,14]\n";
+  const std::string input = "a\nb p\nc d e f g h i j k l m\n\n";
+  for (Driver driver : {ME_TestPNivre2Ext, ME_TestPNivre2ExtInverse, ME_TestPNivre2ExtV2}) {
+    const DriverRun r = runDriver(driver, "narrow", "\nU01\nzz 0 1.000000 2:A 0.500000 3:B 0.500000", input, templates);
+    EXPECT_EQ(r.result, 1) << r.messages;
+    EXPECT_EQ(r.output.substr(0, 2), "a ");
+    EXPECT_EQ(r.output.back(), '\n');
+  }
 }
 
 TEST(RootRepair, HeadsComeFromTheFinalStackAndItsBottomBecomesRoot) {
