@@ -65,50 +65,69 @@ void headChain(const FeatureCallContext& c, int node, std::vector<int>& chain) {
 
 // Rounds of "replace the set by the rows whose head is in it" until the set
 // is empty; a row enters the set at most once, so cycles end.
-int subtreeRounds(const FeatureCallContext& c, int node, long long* descendants) {
+int subtreeRounds(const FeatureCallContext& c, int node) {
   const int n = c.n;
   std::vector<char> visited(static_cast<size_t>(n), 0);
   std::vector<char> inSet(static_cast<size_t>(n), 0);
   std::vector<int> set;
   std::vector<int> next;
-  bool nodeInSet = true;  // node itself may lie outside the sentence (e.g. -1)
+  bool firstRound = true;  // compares heads with node itself, which may lie outside the sentence (e.g. -1)
   if (c.inside(node)) {
     inSet[static_cast<size_t>(node)] = 1;
     visited[static_cast<size_t>(node)] = 1;
     set.push_back(node);
   }
   int rounds = 0;
-  long long count = 0;
   for (;;) {
     next.clear();
     for (int j = 0; j < n; ++j) {
       if (visited[static_cast<size_t>(j)]) continue;
       if (j >= c.selectedSize()) continue;  // no arc entry: no head
       const int h = c.headAt(j);
-      const bool headInSet = nodeInSet ? h == node : (h >= 0 && h < n && inSet[static_cast<size_t>(h)]);
+      const bool headInSet = firstRound ? h == node : (h >= 0 && h < n && inSet[static_cast<size_t>(h)]);
       if (headInSet) next.push_back(j);
     }
     ++rounds;
     for (int r : set) inSet[static_cast<size_t>(r)] = 0;
-    nodeInSet = false;
+    firstRound = false;
     if (next.empty()) break;
     for (int r : next) {
       inSet[static_cast<size_t>(r)] = 1;
       visited[static_cast<size_t>(r)] = 1;
     }
-    count += static_cast<long long>(next.size());
     set.swap(next);
   }
-  if (descendants != nullptr) *descendants = count;
   return rounds;
 }
 
+// Every row's descendants are counted by a walk down the child lists in
+// which a row is visited once per walk (the same count as level by level in a
+// forest, and finite with cycles).
 void mostHeaded(const FeatureCallContext& c, int& node) {
+  const int n = c.n;
+  std::vector<std::vector<int>> children(static_cast<size_t>(n));
+  for (int j = 0; j < n && j < c.selectedSize(); ++j) {
+    const int h = c.headAt(j);
+    if (h >= 0 && h < n) children[static_cast<size_t>(h)].push_back(j);
+  }
+  std::vector<int> stamp(static_cast<size_t>(n), -1);
+  std::vector<int> todo;
   long long best = -1;
   int bestRow = node;
-  for (int r = 0; r < c.n; ++r) {
+  for (int r = 0; r < n; ++r) {
     long long count = 0;
-    subtreeRounds(c, r, &count);
+    stamp[static_cast<size_t>(r)] = r;
+    todo.assign(1, r);
+    while (!todo.empty()) {
+      const int x = todo.back();
+      todo.pop_back();
+      for (int child : children[static_cast<size_t>(x)]) {
+        if (stamp[static_cast<size_t>(child)] == r) continue;
+        stamp[static_cast<size_t>(child)] = r;
+        ++count;
+        todo.push_back(child);
+      }
+    }
     const long long dist = std::llabs(static_cast<long long>(r) - node);
     const long long bestDist = std::llabs(static_cast<long long>(bestRow) - node);
     if (count > best || (count == best && dist < bestDist)) {
@@ -346,7 +365,7 @@ void treeValueFunction(FeatureCallContext& c, const _ft& item, int start, int no
       return;
     }
     case 119:  // curlowestlevel
-      appendInt(subtreeRounds(c, node, nullptr) - 1, value);
+      appendInt(subtreeRounds(c, node) - 1, value);
       return;
     case 120: {  // isinstack
       for (int s : c.stack)

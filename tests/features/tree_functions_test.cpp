@@ -373,6 +373,24 @@ TEST(TreeFunctionsTest, RecommendationFunctions) {
   _dicProp.clear();
 }
 
+TEST(TreeFunctionsTest, DeepChain) {
+  Call call;
+  call.rows = words(std::vector<std::string>(400, "w"));
+  call.rows[0][0] = "root";
+  call.arcs.assign(400, _dppair{});
+  for (size_t i = 1; i < 400; ++i) call.arcs[i].head = static_cast<int>(i) - 1;
+  EXPECT_EQ(val(call, kLowestLevel, 0), "399");
+  EXPECT_EQ(val(call, kHighestLevel, 399), "400");
+  EXPECT_EQ(call.run(tpl("M", {item(0, 0, -1, {{kMostHeaded, 0}})}), 300), "root");
+  EXPECT_EQ(call.run(tpl("R", {item(0, 0, -1, {{kCurRoot, 0}})}), 399), "root");
+  // curroot gives up after 514 look-ups on a longer chain.
+  call.rows = words(std::vector<std::string>(600, "w"));
+  call.arcs.assign(600, _dppair{});
+  for (size_t i = 1; i < 600; ++i) call.arcs[i].head = static_cast<int>(i) - 1;
+  call.rows[599 - 514][0] = "stop";
+  EXPECT_EQ(call.run(tpl("R", {item(0, 0, -1, {{kCurRoot, 0}})}), 599), "stop");
+}
+
 TEST(TreeFunctionsTest, LongSequencesAreKeptWhole) {
   Call call;
   std::vector<Tok> toks(300, Tok{"w", std::string(40, 'T')});
