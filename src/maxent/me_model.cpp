@@ -253,6 +253,10 @@ bool ME_Model::load_from_fileV2(const std::string& path) {
       }
     }
   }
+  if (ok && std::ferror(f)) {
+    std::fprintf(stderr, "Error: cannot read %s!\n", file);
+    ok = false;
+  }
   std::fclose(f);
   if (!ok) return false;
   built.commitTo(*this);
@@ -435,6 +439,10 @@ bool ME_Model::load_from_file(const std::string& path) {
       std::fprintf(stderr, "Warning: %s line %d: the pair (%s, %s) was given before; the later weight is kept.\n",
                    file, lineNo, tokens[0].c_str(), tokens[1].c_str());
     }
+  }
+  if (ok && std::ferror(f)) {
+    std::fprintf(stderr, "Error: cannot read %s!\n", file);
+    ok = false;
   }
   std::fclose(f);
   if (!ok) return false;

@@ -228,6 +228,22 @@ TEST(ModelFileV2, UnopenableFileKeepsTheModel) {
   EXPECT_EQ(m.weights.size(), 4u);
 }
 
+TEST(ModelFileV2, UnreadableFileIsAFailureNotAnEmptyModel) {
+  // A directory opens for reading on Linux but cannot be read.
+  const std::string dir = tempPath("a_directory");
+  ::mkdir(dir.c_str(), 0755);
+  ME_Model m;
+  fill(m, kExampleRows);
+  std::string err;
+  EXPECT_FALSE(loadQuiet(m, dir, &err));
+  EXPECT_EQ(err, "Loading model Error: cannot read " + dir + "!\n");
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(m.load_from_file(dir));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Loading model " + dir + " Error: cannot read " + dir + "!\n");
+  EXPECT_EQ(m.label_count, 2);
+  EXPECT_EQ(m.weights.size(), 4u);
+}
+
 TEST(ModelFileV2, LoadingReplacesTablesButNotSamples) {
   ME_Model m;
   fill(m, kExampleRows);

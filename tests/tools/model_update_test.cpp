@@ -1,6 +1,7 @@
 #include "tools/model_update.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -140,6 +141,13 @@ TEST(ModelUpdateV2, MissingOldFileCreatesNothing) {
   std::remove(newPath.c_str());
   bool ok = true;
   EXPECT_EQ(convert(oldPath, newPath, &ok), "Error: cannot open " + oldPath + " for reading.\n");
+  EXPECT_FALSE(ok);
+  EXPECT_FALSE(exists(newPath));
+
+  // A directory opens for reading but cannot be read.
+  const std::string dir = tempPath("a_directory");
+  ::mkdir(dir.c_str(), 0755);
+  EXPECT_EQ(convert(dir, newPath, &ok), "Error: cannot read " + dir + ".\n");
   EXPECT_FALSE(ok);
   EXPECT_FALSE(exists(newPath));
 
