@@ -186,4 +186,16 @@ TEST_F(KorvaneE2E, FailedRunsExitWithOne) {
   EXPECT_EQ(readFile(dir_ / "NULL"), "");
 }
 
+TEST_F(KorvaneE2E, ModelThatDoesNotLoadExitsWithOne) {
+  copyFixtures({"english.dict", "english.txt"});
+  fs::create_directory(dir_ / "english.model");  // opens, but cannot be read
+  RunResult r = run({"-l", "english", "-o", "out.txt", "english.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(std::regex_match(
+      r.err, std::regex("Language: english\nLoading model (.|\n)*Error: model file english\\.model missing\\.\n" +
+                        kTiming)))
+      << r.err;
+  EXPECT_EQ(readFile(dir_ / "out.txt"), "");
+}
+
 }  // namespace

@@ -205,6 +205,9 @@ TEST(MeTestLabel6, FailuresReturnTheirCodesWithExactMessages) {
   DriverFiles f;
   const std::string missing = tempPath("missing.txt");
   const std::string noDir = tempPath("no_such_dir/out.txt");
+  // A directory passes the open probe but does not load as a model.
+  const std::string modelDir = tempPath("model_dir");
+  mkdir(modelDir.c_str(), 0755);
   struct Case {
     std::string input, model, output, dict;
     int status;
@@ -218,6 +221,7 @@ TEST(MeTestLabel6, FailuresReturnTheirCodesWithExactMessages) {
        "Error: open file " + missing + ".\nError: open file " + missing + ".\n", false},
       {f.input, f.model, noDir, f.dict, -1,
        "Error: open " + noDir + " for writing.\nMake it sure that the destination folder exists\n", false},
+      {f.input, modelDir, f.output, f.dict, -2, "Error: model file " + modelDir + " missing.\n", true},
       {f.input, f.model, f.output, "NULL", -3, "Error: dictionary file NULL missing.\n", true},
       {f.input, f.model, f.output, missing, -3,
        "Error: open file " + missing + ".\nError: dictionary file " + missing + " missing.\n", true},
