@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "app/globals.h"
+#include "decoding/fast_labeling.h"
 #include "decoding/labeling.h"
 #include "labels/legal_transitions.h"
 #include "labels/mini_string_bag.h"
@@ -62,15 +64,6 @@ void labelAndWrite(TokenTable& seq, std::vector<std::string>& tags, std::FILE* o
 }
 
 }  // namespace
-
-bool isChineseCutMark(const std::string& w) {
-  if (w.size() == 1) return w[0] == '!' || w[0] == '?' || w[0] == ';' || w[0] == ',';
-  if (w.size() != 2) return false;
-  const unsigned char a = static_cast<unsigned char>(w[0]);
-  const unsigned char b = static_cast<unsigned char>(w[1]);
-  if (a == 0xA3) return b == 0xBF || b == 0xA1 || b == 0xAC || b == 0xBB;
-  return a == 0xA1 && b == 0xA3;
-}
 
 int tagLineStream(std::FILE* in, std::FILE* out, bool english, const SequenceLabeler& label) {
   std::string line;
@@ -175,7 +168,19 @@ int ME_TestLabel6(char* /*ignoredPath*/, char* modelPath, char* inputPath, char*
     return -1;
   }
 
+  // The fast path tags exactly as labelSeqIt does; KORVANE_REFERENCE_PATH=1
+  // selects labelSeqIt itself, for comparisons.
+  const char* reference = std::getenv("KORVANE_REFERENCE_PATH");
+  std::unique_ptr<FastLabeler> fast;
+  if (reference == nullptr || std::strcmp(reference, "1") != 0)
+    fast.reset(new FastLabeler(model, templates, templateOrder, labelOrder, tagList, wordBag, wordTagBags,
+                               legalTable));
+  if (fast && !fast->supported()) fast.reset();
   SequenceLabeler label = [&](TokenTable& seq, std::vector<std::string>& tags) {
+    if (fast) {
+      fast->label(seq, tags);
+      return;
+    }
     labelSeqIt(seq, tagList, tags, labelOrder, wordBag, 1, wordTagBags, legalTable, templates, templateOrder,
                model);
   };

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "decoding/line_sequences.h"  // isChineseCutMark
 #include "features/token_table.h"
 #include "maxent/me_model.h"
 #include "options/param.h"
@@ -43,9 +44,5 @@ typedef std::function<void(TokenTable& sequence, std::vector<std::string>& tags)
 // "#line=%d,#seq=0\r" to stderr after every 6000th line that is not empty.
 // Returns the number of lines read.
 int tagLineStream(std::FILE* in, std::FILE* out, bool english, const SequenceLabeler& label);
-
-// True for the nine words after which a Chinese line is cut (ASCII ! ? ; ,
-// and the GBK full-width ? ! , ; and the ideographic full stop).
-bool isChineseCutMark(const std::string& word);
 
 #endif
