@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/kit_commands.h"
+#include "maxent/me_model.h"
+
+namespace {
+
+std::string tempPath(const std::string& name) { return testing::TempDir() + "kit_" + name; }
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+int runKit(std::vector<std::string> args) {
+  args.insert(args.begin(), "korvane-kit");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  return kitMain(static_cast<int>(args.size()), argv.data());
+}
+
+// A tiny tagged corpus in which the tag of "run" depends on the word before it.
+std::string corpus() {
+  std::string text;
+  for (int i = 0; i < 20; ++i) {
+    text += "we\tPRP\nrun\tVBP\nfast\tRB\n.\t.\n\n";
+    text += "the\tDT\nrun\tNN\nended\tVBD\n.\t.\n\n";
+  }
+  return text;
+}
+
+TEST(KitTrain, TrainsAModelThatTagsItsTrainingData) {
+  const std::string train = tempPath("train.tsv"), model = tempPath("m.model"), dict = tempPath("m.dict");
+  writeFile(train, corpus());
+  testing::internal::CaptureStderr();
+  int status = runKit({"train", "--language", "english", "--iterations", "100", train, model, dict});
+  std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(status, 0) << err;
+  EXPECT_NE(err.find("samples=160 labels=7"), std::string::npos) << err;
+  EXPECT_EQ(readFile(dict).substr(0, 7), "we PRP\n");
+
+  ME_Model m;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(m.load_from_fileV2(model));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(m.label_count, 7);
+
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  status = runKit({"evaluate", "--model", model, "--dict", dict, train});
+  std::string out = testing::internal::GetCapturedStdout();
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(status, 0);
+  EXPECT_NE(out.find("tokens 160  accuracy 100.00%  known 160 (100.00%)  unknown 0"), std::string::npos) << out;
+}
+
+TEST(KitTrain, RejectsBadArgumentsAndFiles) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  };
+  const std::string missing = tempPath("no_such_file");
+  const std::string train = tempPath("train2.tsv");
+  writeFile(train, corpus());
+  const Case cases[] = {
+      {{"train", train}, 2, "wrong number of file arguments"},
+      {{"train", train, tempPath("x.model")}, 2, "give either --language or --template"},
+      {{"train", "--language", "english", "--penalty", "l3", train, tempPath("x.model")}, 2, "--penalty"},
+      {{"train", "--language", "english", "--cutoff", "two", train, tempPath("x.model")}, 2, "--cutoff"},
+      {{"train", "--language", "klingon", train, tempPath("x.model")}, 1, "no template file"},
+      {{"train", "--language", "english", missing, tempPath("x.model")}, 1, missing.c_str()},
+      {{"train", "--bogus", train}, 2, "unrecognized option `--bogus`"},
+      {{"evaluate", "--language", "french", train}, 2, "unknown language french"},
+      {{"evaluate", "--model", missing, train}, 1, missing.c_str()},
+      {{"frobnicate"}, 2, "unknown command frobnicate"},
+      {{}, 2, "Usage: korvane-kit COMMAND"},
+  };
+  for (const Case& c : cases) {
+    testing::internal::CaptureStderr();
+    int status = runKit(c.args);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, c.status) << err;
+    EXPECT_NE(err.find(c.message), std::string::npos) << err;
+  }
+}
+
+TEST(KitTrain, HelpGoesToStandardOutput) {
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(runKit({"train", "--help"}), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out.rfind("Usage: korvane-kit train [options] TRAIN MODEL [DICT]\n", 0), 0u) << out;
+  EXPECT_NE(out.find("--cutoff=N"), std::string::npos);
+}
+
+}  // namespace
