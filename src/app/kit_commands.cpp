@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "app/kit_training.h"
+#include "decoding/decoding_commands.h"
 #include "labels/labels_commands.h"
+#include "parsing/parser_training.h"
 #include "parsing/parsing_commands.h"
 #include "projectivity/projectivity_commands.h"
 #include "roles/roles_commands.h"
@@ -22,9 +24,12 @@ struct Command {
 const Command kCommands[] = {
     {"train", kitTrain, "train a tagging model and its tag dictionary from a tagged file"},
     {"evaluate", kitEvaluate, "tag a gold file and report accuracy and speed"},
+    {"tag", kitTag, "tag a large text line by line with several threads"},
     {"build-dict", kitBuildDict, "write a tag dictionary from a tagged file"},
     {"build-legal", kitBuildLegal, "write a legal label transition file from a tagged file"},
     {"parse", kitParse, "parse a dependency file with a parser model"},
+    {"train-parser", kitTrainParser, "train a dependency-parser model from a treebank"},
+    {"evaluate-parser", kitEvaluateParser, "parse a gold treebank and report attachment scores"},
     {"projectivize", kitProjectivize, "make every tree of a dependency file projective"},
     {"deprojectivize", kitDeprojectivize, "decode lifted arcs of a projectivized file"},
     {"srl", kitSrl, "label the semantic roles of every predicate"},
