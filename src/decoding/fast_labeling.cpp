@@ -55,37 +55,59 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
   const size_t keyCount = model.feature_bag.keys.size();
   const size_t weightCount = model.weights.size();
 
-  runStart_.push_back(0);
-  nameStart_.push_back(0);
+  blob_.push_back(0);
+  std::vector<int> handles;
+  std::vector<uint8_t> labels;
+  std::vector<double> weights;
   for (const auto& named : model.feature_names.ids) {
     const int f = named.second;
     if (f < 0 || f >= rows) continue;
-    const size_t before = labels_.size();
+    labels.clear();
+    weights.clear();
     // Highest row position first: the order in which classification adds.
     for (int j = offsets[f + 1] - 1; j >= offsets[f]; --j) {
       const int k = entries[j];
       if (k < 0 || static_cast<size_t>(k) >= keyCount || static_cast<size_t>(k) >= weightCount) continue;
       const int l = model.feature_bag.keys[k].label();
       if (l >= labelCount_) continue;
-      labels_.push_back(static_cast<uint8_t>(l));
-      weights_.push_back(model.weights[k]);
+      labels.push_back(static_cast<uint8_t>(l));
+      weights.push_back(model.weights[k]);
     }
-    if (labels_.size() == before) continue;  // scores nothing: as good as unknown
-    runStart_.push_back(static_cast<uint32_t>(labels_.size()));
-    names_.insert(names_.end(), named.first.begin(), named.first.end());
-    nameStart_.push_back(static_cast<uint32_t>(names_.size()));
+    if (labels.empty()) continue;  // scores nothing: as good as unknown
+    const std::string& name = named.first;
+    const size_t nameWords = (name.size() + 7) / 8, labelWords = (labels.size() + 7) / 8;
+    const size_t at = blob_.size();
+    if (at > static_cast<size_t>(INT32_MAX) || name.size() > UINT32_MAX) {
+      complete_ = false;
+      break;
+    }
+    blob_.resize(at + 1 + nameWords + weights.size() + labelWords, 0);
+    blob_[at] = static_cast<uint64_t>(name.size()) | (static_cast<uint64_t>(labels.size()) << 32);
+    char* bytes = reinterpret_cast<char*>(blob_.data() + at + 1);
+    std::memcpy(bytes, name.data(), name.size());
+    std::memcpy(bytes + nameWords * 8, weights.data(), weights.size() * sizeof(double));
+    std::memcpy(bytes + nameWords * 8 + weights.size() * sizeof(double), labels.data(), labels.size());
+    handles.push_back(static_cast<int>(at));
   }
+  blob_.shrink_to_fit();
+  runCount_ = handles.size();
 
   size_t capacity = 16;
-  while (capacity < 2 * runCount()) capacity *= 2;
+  while (capacity < 2 * runCount_) capacity *= 2;
   slots_.assign(capacity, 0);
   mask_ = capacity - 1;
-  for (size_t r = 0; r < runCount(); ++r) {
-    const uint64_t h = fastNameHash(names_.data() + nameStart_[r], nameStart_[r + 1] - nameStart_[r]);
+  for (int r : handles) {
+    const uint64_t head = blob_[r];
+    const uint64_t h = fastNameHash(reinterpret_cast<const char*>(blob_.data() + r + 1), static_cast<uint32_t>(head));
     size_t i = h & mask_;
     while (slots_[i] != 0) i = (i + 1) & mask_;
-    slots_[i] = (h & 0xffffffff00000000ULL) | (static_cast<uint64_t>(r) + 1);
+    slots_[i] = (h & 0xffffffff00000000ULL) | static_cast<uint64_t>(r);
   }
+}
+
+bool FastWeightIndex::matches(int r, const char* name, size_t length) const {
+  return static_cast<uint32_t>(blob_[r]) == length &&
+         std::memcmp(reinterpret_cast<const char*>(blob_.data() + r + 1), name, length) == 0;
 }
 
 int FastWeightIndex::find(const char* name, size_t length) const {
@@ -95,10 +117,43 @@ int FastWeightIndex::find(const char* name, size_t length) const {
     const uint64_t slot = slots_[i];
     if (slot == 0) return -1;
     if ((slot & 0xffffffff00000000ULL) != high) continue;
-    const uint32_t r = static_cast<uint32_t>(slot) - 1;
-    const uint32_t begin = nameStart_[r];
-    if (nameStart_[r + 1] - begin == length && std::memcmp(names_.data() + begin, name, length) == 0)
-      return static_cast<int>(r);
+    const int r = static_cast<int>(static_cast<uint32_t>(slot));
+    if (matches(r, name, length)) return r;
+  }
+}
+
+void FastWeightIndex::findMany(const std::string* names, size_t count, int* runs) const {
+  // Three passes, so that the cache misses of all names overlap: hash and
+  // fetch the slots, take the first slot whose hash bits agree and fetch its
+  // record, then confirm (a disagreement falls back to the whole probe).
+  const size_t kChunk = 32;
+  uint64_t hashes[kChunk];
+  for (size_t base = 0; base < count; base += kChunk) {
+    const size_t n = count - base < kChunk ? count - base : kChunk;
+    for (size_t i = 0; i < n; ++i) {
+      const std::string& s = names[base + i];
+      hashes[i] = fastNameHash(s.data(), s.size());
+      __builtin_prefetch(&slots_[hashes[i] & mask_]);
+    }
+    for (size_t i = 0; i < n; ++i) {
+      const uint64_t high = hashes[i] & 0xffffffff00000000ULL;
+      int r = -1;
+      for (size_t j = hashes[i] & mask_;; j = (j + 1) & mask_) {
+        const uint64_t slot = slots_[j];
+        if (slot == 0) break;
+        if ((slot & 0xffffffff00000000ULL) == high) {
+          r = static_cast<int>(static_cast<uint32_t>(slot));
+          __builtin_prefetch(&blob_[r]);
+          break;
+        }
+      }
+      runs[base + i] = r;
+    }
+    for (size_t i = 0; i < n; ++i) {
+      const int r = runs[base + i];
+      const std::string& s = names[base + i];
+      if (r >= 0 && !matches(r, s.data(), s.size())) runs[base + i] = find(s);
+    }
   }
 }
 
@@ -212,7 +267,7 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
                          const std::vector<CMiniStringBag>& legalTable, int wordColumn)
     : templates_(templates), legalTable_(legalTable) {
   std::shared_ptr<FastLabelTables> t = std::make_shared<FastLabelTables>(model);
-  t->supported = model.reference_model == nullptr;
+  t->supported = model.reference_model == nullptr && t->index.complete();
   t->labelOrder = labelOrder;
   t->wordColumn = wordColumn;
   t->dictionaryHasWords = wordBag.count >= 1;
@@ -296,7 +351,10 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
 }
 
 FastLabeler::FastLabeler(const FastLabeler& other)
-    : tables_(other.tables_), templates_(other.templates_), legalTable_(other.legalTable_) {}
+    : tables_(other.tables_),
+      templates_(other.templates_),
+      legalTable_(other.legalTable_),
+      skipping_(other.skipping_) {}
 
 FastLabeler::~FastLabeler() = default;
 
@@ -316,25 +374,22 @@ const std::string& FastLabeler::historyTag(int position, int index) const {
 
 void FastLabeler::observationRuns(TokenTable& sentence, int position) {
   const FastLabelTables& t = *tables_;
-  const FastWeightIndex& index = t.index;
-  // Runs in the sample's order, then their entries from the last run back.
-  obsRuns_.clear();
-  for (size_t j = 0; j < t.observation.size(); ++j) {
+  const size_t count = t.observation.size();
+  if (keys_.size() < count) keys_.resize(count);
+  for (size_t j = 0; j < count; ++j) {
     value_.clear();
     FeatureLocGenP2Multi(sentence, templates_[t.observation[j]], noStack_, position, noArcs_, noArgumentLists_,
                          noPredicateRows_, noExtraArcs_, value_);
-    key_ = t.observationPrefix[j];
-    key_ += value_;
-    const int r = index.find(key_);
-    if (r >= 0) obsRuns_.push_back(r);
+    keys_[j] = t.observationPrefix[j];
+    keys_[j] += value_;
   }
-  obsLabels_.clear();
-  obsWeights_.clear();
-  for (size_t i = obsRuns_.size(); i-- > 0;) {
-    const int r = obsRuns_[i];
-    obsLabels_.insert(obsLabels_.end(), index.labels() + index.runBegin(r), index.labels() + index.runEnd(r));
-    obsWeights_.insert(obsWeights_.end(), index.weights() + index.runBegin(r), index.weights() + index.runEnd(r));
-  }
+  found_.resize(count);
+  t.index.findMany(keys_.data(), count, found_.data());
+  Token& token = tokens_[position];
+  token.obsBegin = obsRuns_.size();
+  for (size_t j = 0; j < count; ++j)
+    if (found_[j] >= 0) obsRuns_.push_back(found_[j]);
+  token.obsEnd = obsRuns_.size();
 }
 
 void FastLabeler::labelFeatureRuns(TokenTable& sentence, int position) {
@@ -343,23 +398,26 @@ void FastLabeler::labelFeatureRuns(TokenTable& sentence, int position) {
   const int d0 = t.labelOrder >= 1 ? candidateCount(position - 1) : 1;
   const int d1 = t.labelOrder >= 2 ? candidateCount(position - 2) : 1;
   static const std::string kNone;
+  tokens_[position].labelBegin = labelTables_.size();
   for (size_t a = 0; a < t.labelTemplates.size(); ++a) {
     const LabelTemplate& lt = t.labelTemplates[a];
     const int e0 = lt.readsSlot[0] ? d0 : 1;
     const int e1 = lt.readsSlot[1] ? d1 : 1;
-    const int s0 = lt.readsSlot[0] ? 1 : 0;
-    const int s1 = lt.readsSlot[1] ? e0 : 0;
-    stride0_[a] = s0;
-    stride1_[a] = s1;
-    std::vector<int>& runs = labelRuns_[a];
-    runs.resize(static_cast<size_t>(e0) * e1);
+    LabelTable table;
+    table.begin = labelRuns_.size();
+    table.stride0 = lt.readsSlot[0] ? 1 : 0;
+    table.stride1 = lt.readsSlot[1] ? e0 : 0;
+    labelTables_.push_back(table);
+    const size_t count = static_cast<size_t>(e0) * e1;
+    labelRuns_.resize(table.begin + count);
+    int* runs = labelRuns_.data() + table.begin;
     const bool inside = !lt.hasLabelItems || (position + lt.minOffset >= 0 && position + lt.maxOffset < n);
     if (!lt.global.empty() && inside) {
       for (int i1 = 0; i1 < e1; ++i1) {
         const int t1 = lt.readsSlot[1] ? (*candidates_[position - 2])[i1] : 0;
         for (int i0 = 0; i0 < e0; ++i0) {
           const int t0 = lt.readsSlot[0] ? (*candidates_[position - 1])[i0] : 0;
-          runs[static_cast<size_t>(i1) * s1 + static_cast<size_t>(i0) * s0] =
+          runs[static_cast<size_t>(i1) * table.stride1 + static_cast<size_t>(i0) * table.stride0] =
               lt.global[static_cast<size_t>(t1) * lt.globalStride1 + static_cast<size_t>(t0) * lt.globalStride0];
         }
       }
@@ -373,58 +431,180 @@ void FastLabeler::labelFeatureRuns(TokenTable& sentence, int position) {
       key_ += value_;
       key_ += '/';
     }
-    const size_t base = key_.size();
+    // Every (i1, i0) in table order: i1 * stride1 + i0 * stride0 counts up from 0.
+    if (keys_.size() < count) keys_.resize(count);
+    size_t next = 0;
     for (int i1 = 0; i1 < e1; ++i1) {
       const std::string& tag1 = lt.readsSlot[1] ? historyTag(position - 2, i1) : kNone;
       for (int i0 = 0; i0 < e0; ++i0) {
         const std::string& tag0 = lt.readsSlot[0] ? historyTag(position - 1, i0) : kNone;
-        key_.resize(base);
-        appendLabelPart(templates_[lt.templateIndex], position, n, t.labelOrder, tag0, tag1, key_);
-        runs[static_cast<size_t>(i1) * s1 + static_cast<size_t>(i0) * s0] = t.index.find(key_);
+        std::string& key = keys_[next++];
+        key = key_;
+        appendLabelPart(templates_[lt.templateIndex], position, n, t.labelOrder, tag0, tag1, key);
       }
     }
+    t.index.findMany(keys_.data(), count, runs);
   }
 }
 
-void FastLabeler::scoreToken(int position) {
+// The scores classification sums for one history: the sample lists the
+// observation features first, so from the last feature back the label
+// features come first, the last label template first.
+void FastLabeler::computeScore(int position, int history, double* score) const {
   const FastLabelTables& t = *tables_;
   const FastWeightIndex& index = t.index;
-  const int labelCount = index.labelCount();
-  const int d0 = t.labelOrder >= 1 ? candidateCount(position - 1) : 1;
-  const int d1 = t.labelOrder >= 2 ? candidateCount(position - 2) : 1;
+  const Token& token = tokens_[position];
+  std::fill(score, score + index.labelCount(), 0.0);
+  const int i1 = history / token.previous, i0 = history % token.previous;
+  for (size_t a = t.labelTemplates.size(); a-- > 0;) {
+    const LabelTable& table = labelTables_[token.labelBegin + a];
+    const int r = labelRuns_[table.begin + static_cast<size_t>(i1) * table.stride1 +
+                             static_cast<size_t>(i0) * table.stride0];
+    if (r >= 0) index.addRun(r, score);
+  }
+  for (size_t j = token.obsEnd; j-- > token.obsBegin;) index.addRun(obsRuns_[j], score);
+}
+
+const double* FastLabeler::storedScore(int position, int history) {
+  int& at = scoreAt_[position][history];
+  const size_t labelCount = static_cast<size_t>(tables_->index.labelCount());
+  if (at < 0) {
+    at = static_cast<int>(scores_.size());
+    scores_.resize(scores_.size() + labelCount);
+    computeScore(position, history, scores_.data() + at);
+    state_[position][history] = 1;
+  }
+  return scores_.data() + at;
+}
+
+// The costs of every candidate of one history, as labelSeqIt computes them.
+void FastLabeler::classifyHistory(int position, int history, bool store) {
+  const FastLabelTables& t = *tables_;
+  const int labelCount = t.index.labelCount();
+  const Token& token = tokens_[position];
   const std::vector<int>& here = *candidates_[position];
-  std::vector<double>& row = costs_[position];
-  row.clear();
-  row.reserve(static_cast<size_t>(d0) * d1 * here.size());
+  double* row = costs_[position].data() + static_cast<size_t>(history) * token.candidates;
+  state_[position][history] = 2;
+  if (labelCount == 0) {
+    // No probability at all: every candidate is impossible.
+    for (int c = 0; c < token.candidates; ++c) row[c] = -std::log(0.0);
+    return;
+  }
+  ++classifications_;
+  const double* score;
+  if (store) {
+    score = storedScore(position, history);
+  } else {
+    computeScore(position, history, score_.data());
+    score = score_.data();
+  }
+  const double sum = fastExponentials(score, labelCount, exps_.data());
+  for (int c = 0; c < token.candidates; ++c) {
+    const int tag = here[c];
+    const double p = tag < labelCount ? exps_[tag] / sum : 0.0;
+    row[c] = -std::log(p);
+  }
+}
 
-  double* score = score_.data();
-  double* exps = exps_.data();
-  const size_t obsCount = obsLabels_.size();
-  const uint8_t* obsLabels = obsLabels_.data();
-  const double* obsWeights = obsWeights_.data();
-  const int labelTemplateCount = static_cast<int>(t.labelTemplates.size());
+// Classifies the greedy path (each token's cheapest candidate after the
+// greedy choices before it) and returns its cost summed as the decoders sum
+// a path, from the last token back.
+double FastLabeler::greedyPathCost() {
+  const int n = tokenCount_;
+  const int L = tables_->labelOrder;
+  int back2 = 0, back1 = 0;  // candidate indices of the greedy tags two back and one back
+  std::vector<size_t>& path = greedyPath_;
+  path.resize(n);
+  for (int k = 0; k < n; ++k) {
+    const Token& token = tokens_[k];
+    const int history = (L >= 2 ? back2 * token.previous : 0) + (L >= 1 ? back1 : 0);
+    classifyHistory(k, history, true);
+    const double* row = costs_[k].data() + static_cast<size_t>(history) * token.candidates;
+    int best = 0;
+    for (int c = 1; c < token.candidates; ++c)
+      if (row[c] < row[best]) best = c;
+    path[k] = static_cast<size_t>(history) * token.candidates + best;
+    back2 = back1;
+    back1 = best;
+  }
+  double cost = costs_[n - 1][path[n - 1]];
+  for (int k = n - 2; k >= 0; --k) cost = costs_[k][path[k]] + cost;
+  return cost;
+}
 
-  for (int i1 = 0; i1 < d1; ++i1) {
-    for (int i0 = 0; i0 < d0; ++i0) {
-      if (labelCount == 0) {
-        // No probability at all: every candidate is impossible.
-        for (size_t c = 0; c < here.size(); ++c) row.push_back(-std::log(0.0));
-        continue;
-      }
-      std::fill(score, score + labelCount, 0.0);
-      // The sample lists observation features first, so from the last
-      // feature back the label features come first.
-      for (int a = labelTemplateCount - 1; a >= 0; --a) {
-        const int r = labelRuns_[a][static_cast<size_t>(i1) * stride1_[a] + static_cast<size_t>(i0) * stride0_[a]];
-        if (r >= 0) index.addRun(r, score);
-      }
-      for (size_t j = 0; j < obsCount; ++j) score[obsLabels[j]] += obsWeights[j];
-      const double sum = fastExponentials(score, labelCount, exps);
-      for (int c : here) {
-        const double p = c < labelCount ? exps[c] / sum : 0.0;
-        row.push_back(-std::log(p));
+namespace {
+
+// A lower bound of -ln p(c) from the scores alone: p(c) <= exp(s_c - s_max),
+// less a margin far above the rounding of the exponentials, the sum, the
+// division and the logarithm. Zero when a score is not finite.
+inline double costBound(double top, double s) {
+  const double gap = top - s;
+  if (!std::isfinite(top) || !std::isfinite(s) || !(gap > 0)) return 0.0;
+  const double bound = gap - 1e-9 * (1.0 + std::fabs(top) + std::fabs(s));
+  return bound > 0 ? bound : 0.0;
+}
+
+}  // namespace
+
+// Forward: bounds of the costs of every history that some path below the
+// threshold may reach, and of the cheapest way to reach each history.
+// Backward: bounds of the cheapest way to finish from each entry; a history
+// with an entry whose bounded path stays within the threshold is classified.
+// Everything else keeps an infinite cost.
+void FastLabeler::boundedPasses(double threshold) {
+  const FastLabelTables& t = *tables_;
+  const int n = tokenCount_;
+  const int labelCount = t.index.labelCount();
+  const double inf = std::numeric_limits<double>::infinity();
+  prefix_.resize(static_cast<size_t>(n) + 1);
+  prefix_[0].assign(1, 0.0);
+  for (int k = 0; k < n; ++k) {
+    const Token& token = tokens_[k];
+    const std::vector<int>& here = *candidates_[k];
+    const int C = token.candidates;
+    const int nextHistories = k + 1 < n ? tokens_[k + 1].histories : 1;
+    std::vector<double>& bound = bounds_[k];
+    bound.assign(static_cast<size_t>(token.histories) * C, inf);
+    std::vector<double>& next = prefix_[k + 1];
+    next.assign(nextHistories, inf);
+    const std::vector<double>& reach = prefix_[k];
+    for (int h = 0; h < token.histories; ++h) {
+      if (!(reach[h] <= threshold)) continue;
+      const double* score = storedScore(k, h);
+      double top = score[0];
+      for (int j = 1; j < labelCount; ++j)
+        if (score[j] > top) top = score[j];
+      for (int c = 0; c < C; ++c) {
+        const size_t e = static_cast<size_t>(h) * C + c;
+        const double b = here[c] < labelCount ? costBound(top, score[here[c]]) : inf;
+        bound[e] = b;
+        const double v = reach[h] + b;
+        double& slot = next[e % nextHistories];
+        if (v < slot) slot = v;
       }
     }
+  }
+
+  suffixNext_.assign(1, 0.0);
+  for (int k = n - 1; k >= 0; --k) {
+    const Token& token = tokens_[k];
+    const int C = token.candidates;
+    const int nextHistories = k + 1 < n ? tokens_[k + 1].histories : 1;
+    const std::vector<double>& bound = bounds_[k];
+    const std::vector<double>& reach = prefix_[k];
+    suffix_.assign(token.histories, inf);
+    for (int h = 0; h < token.histories; ++h) {
+      if (!(reach[h] <= threshold)) continue;
+      bool needed = false;
+      for (int c = 0; c < C; ++c) {
+        const size_t e = static_cast<size_t>(h) * C + c;
+        const double g = bound[e] + suffixNext_[e % nextHistories];
+        if (g < suffix_[h]) suffix_[h] = g;
+        if (reach[h] + g <= threshold) needed = true;
+      }
+      if (needed && state_[k][h] != 2) classifyHistory(k, h, true);
+    }
+    suffixNext_.swap(suffix_);
   }
 }
 
@@ -442,7 +622,9 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
     return -1;
   }
   if (!t.supported) {
-    std::fprintf(stderr, "Error: the fast labelling path does not classify with a reference model.\n");
+    std::fprintf(stderr,
+                 "Error: the fast labelling path cannot tag with this model (it has a reference model or is too "
+                 "large).\n");
     outTags.assign(sentence.size(), std::string());
     return -1;
   }
@@ -451,6 +633,7 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
   const int n = static_cast<int>(sentence.size());
   const int L = t.labelOrder;
   tokenCount_ = n;
+  classifications_ = 0;
   candidates_.resize(n);
   const int col = t.wordColumn - 1;
   for (int k = 0; k < n; ++k) {
@@ -467,14 +650,41 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
     score_.resize(labelCount);
     exps_.resize(labelCount);
   }
-  labelRuns_.resize(t.labelTemplates.size());
-  stride0_.resize(t.labelTemplates.size());
-  stride1_.resize(t.labelTemplates.size());
+  tokens_.resize(n);
+  obsRuns_.clear();
+  labelTables_.clear();
+  labelRuns_.clear();
+  scores_.clear();
   costs_.resize(n);
+  bounds_.resize(n);
+  state_.resize(n);
+  scoreAt_.resize(n);
+  const double inf = std::numeric_limits<double>::infinity();
   for (int k = 0; k < n; ++k) {
+    Token& token = tokens_[k];
+    token.candidates = candidateCount(k);
+    token.previous = L >= 1 ? candidateCount(k - 1) : 1;
+    token.histories = token.previous * (L >= 2 ? candidateCount(k - 2) : 1);
     observationRuns(sentence, k);
     labelFeatureRuns(sentence, k);
-    scoreToken(k);
+    const size_t entries = static_cast<size_t>(token.histories) * token.candidates;
+    costs_[k].assign(entries, inf);
+    state_[k].assign(token.histories, 0);
+    scoreAt_[k].assign(token.histories, -1);
+  }
+
+  double threshold = inf;
+  if (skipping_ && legalTable_.empty() && labelCount > 0) {
+    const double greedy = greedyPathCost();
+    // The margin dwarfs the rounding of the sums along a path.
+    if (std::isfinite(greedy)) threshold = greedy + 1e-7 * (1.0 + greedy);
+  }
+  if (std::isfinite(threshold)) {
+    boundedPasses(threshold);
+  } else {
+    for (int k = 0; k < n; ++k)
+      for (int h = 0; h < tokens_[k].histories; ++h)
+        if (state_[k][h] != 2) classifyHistory(k, h, false);
   }
 
   // The decoders take the candidates as tag strings.

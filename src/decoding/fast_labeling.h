@@ -25,37 +25,51 @@
 // A loaded model's weights, read-only and independent of the model once
 // built: one run of (label, weight) entries per feature name that carries a
 // scored weight, its entries in the order classification adds them, and a
-// hash index from the name's bytes to its run.
+// hash index from the name's bytes to its run. A run is one record (name,
+// weights, labels) so that a lookup and the scoring touch few cache lines.
 class FastWeightIndex {
  public:
   explicit FastWeightIndex(const ME_Model& model);
 
+  // False when the model is too large for the index's 32-bit handles.
+  bool complete() const { return complete_; }
   int labelCount() const { return labelCount_; }
-  size_t runCount() const { return runStart_.size() - 1; }
-  size_t entryCount() const { return labels_.size(); }
+  size_t runCount() const { return runCount_; }
 
   // Run of the feature name, -1 when the model scores nothing for it.
   int find(const char* name, size_t length) const;
   int find(const std::string& name) const { return find(name.data(), name.size()); }
+  // runs[i] = find(names[i]) for i < count; overlaps the memory accesses.
+  void findMany(const std::string* names, size_t count, int* runs) const;
 
+  struct Run {
+    const double* weights;
+    const uint8_t* labels;
+    uint32_t size;
+  };
+  Run run(int r) const {
+    const uint64_t head = blob_[r];
+    const uint32_t nameWords = (static_cast<uint32_t>(head) + 7) / 8;
+    const uint32_t size = static_cast<uint32_t>(head >> 32);
+    const double* w = reinterpret_cast<const double*>(blob_.data() + r + 1 + nameWords);
+    return Run{w, reinterpret_cast<const uint8_t*>(w + size), size};
+  }
   // score[label] += weight for every entry of run r, in classification order.
   void addRun(int r, double* score) const {
-    const uint32_t end = runStart_[r + 1];
-    for (uint32_t j = runStart_[r]; j < end; ++j) score[labels_[j]] += weights_[j];
+    const Run e = run(r);
+    for (uint32_t j = 0; j < e.size; ++j) score[e.labels[j]] += e.weights[j];
   }
-  uint32_t runBegin(int r) const { return runStart_[r]; }
-  uint32_t runEnd(int r) const { return runStart_[r + 1]; }
-  const uint8_t* labels() const { return labels_.data(); }
-  const double* weights() const { return weights_.data(); }
 
  private:
+  bool matches(int r, const char* name, size_t length) const;
+
+  bool complete_ = true;
   int labelCount_ = 0;
-  std::vector<uint32_t> runStart_;  // runCount() + 1 entries
-  std::vector<uint8_t> labels_;
-  std::vector<double> weights_;
-  std::vector<char> names_;          // the names' bytes, run after run
-  std::vector<uint32_t> nameStart_;  // runCount() + 1 entries
-  std::vector<uint64_t> slots_;      // open addressing: hash bits above, run + 1 below; 0 is empty
+  size_t runCount_ = 0;
+  // Records in 8-byte words: (name length | entry count << 32), the name's
+  // bytes, the weights, the labels. Word 0 is unused, so no run is 0.
+  std::vector<uint64_t> blob_;
+  std::vector<uint64_t> slots_;  // open addressing: hash bits above, run below; 0 is empty
   uint64_t mask_ = 0;
 };
 
@@ -76,6 +90,16 @@ struct FastLabelTables;
 // the dictionary may change or go away. Copies share the read-only tables
 // and have their own buffers and templates (the feature generator writes into
 // the template it evaluates), so each thread tags with a copy of its own.
+//
+// Without a legal table, classifications that cannot matter are skipped:
+// first the greedy path is classified, which bounds the cost of the best
+// path; then every cost gets a cheap lower bound (from the scores alone, no
+// exponentials), and an entry whose every path costs more than the greedy one
+// by those bounds gets an infinite cost instead of its own. The decoders pick
+// the cheapest path by strict comparisons, first index winning ties, so no
+// such entry can be on their path or tie with it, and raising its cost
+// changes no choice they make along it: the tags are labelSeqIt's. Every
+// finite cost handed to the decoder is bit-for-bit labelSeqIt's.
 class FastLabeler {
  public:
   FastLabeler(const ME_Model& model, const std::vector<_ftnind>& templates, const std::vector<int>& templateOrder,
@@ -87,7 +111,8 @@ class FastLabeler {
   ~FastLabeler();
 
   // False when the model classifies with a reference model, which this path
-  // does not reproduce; label() then fails and labelSeqIt must be used.
+  // does not reproduce, or is too large for the index; label() then fails
+  // and labelSeqIt must be used.
   bool supported() const;
 
   // labelSeqIt's result, tags and messages: 1 and one tag per row; -1 with
@@ -95,49 +120,77 @@ class FastLabeler {
   // tag per row when it cannot tag.
   int label(TokenTable& sentence, std::vector<std::string>& outTags);
 
+  // Whether costs that cannot matter are skipped (on by default). Off, every
+  // cost of the matrix is labelSeqIt's.
+  void setSkipping(bool on) { skipping_ = on; }
+
   const FastWeightIndex& weights() const;
 
   // The cost matrix handed to the decoder for the last sentence tagged.
   const std::vector<std::vector<double>>& lastCosts() const { return costs_; }
+  // Classifications made for the last sentence.
+  size_t lastClassifications() const { return classifications_; }
 
  private:
+  struct Token {
+    int candidates = 0;  // |C(k)|
+    int previous = 1;    // |C(k-1)|, 1 when labelOrder < 1 (the stride of the two-back index)
+    int histories = 1;   // |C(k-2)| * |C(k-1)| as far as labelOrder reaches
+    size_t obsBegin = 0, obsEnd = 0;  // observation runs in obsRuns_
+    size_t labelBegin = 0;            // its tables in labelTables_, one per label template
+  };
+  struct LabelTable {
+    size_t begin = 0;  // in labelRuns_
+    int stride0 = 0, stride1 = 0;
+  };
+
   void observationRuns(TokenTable& sentence, int position);
   void labelFeatureRuns(TokenTable& sentence, int position);
-  void scoreToken(int position);
+  void computeScore(int position, int history, double* score) const;
+  const double* storedScore(int position, int history);
+  void classifyHistory(int position, int history, bool store);
+  double greedyPathCost();
+  void boundedPasses(double threshold);
   const std::string& historyTag(int position, int index) const;
   int candidateCount(int position) const;
 
   std::shared_ptr<const FastLabelTables> tables_;
   std::vector<_ftnind> templates_;
   std::vector<CMiniStringBag> legalTable_;  // the decoders take it non-const
+  bool skipping_ = true;
 
   // Per sentence.
   int tokenCount_ = 0;
+  size_t classifications_ = 0;
   std::vector<const std::vector<int>*> candidates_;  // tag indices per token
-  std::vector<std::vector<double>> costs_;
+  std::vector<Token> tokens_;
+  std::vector<int> obsRuns_;            // per token, in the sample's order
+  std::vector<LabelTable> labelTables_;
+  // A label template's run for each value of the earlier tags it reads, at
+  // i1 * stride1 + i0 * stride0 for the candidates i1 of the token two back
+  // and i0 of the previous one (a stride is 0 for a tag not read).
+  std::vector<int> labelRuns_;
+  std::vector<std::vector<double>> costs_;   // per token: history * |C(k)| + candidate
+  std::vector<std::vector<double>> bounds_;  // lower bounds of the costs
+  std::vector<std::vector<double>> prefix_;  // per token and history: bound of the tokens before
+  std::vector<std::vector<uint8_t>> state_;  // per token and history: 1 scored, 2 classified
+  std::vector<std::vector<int>> scoreAt_;    // per token and history: its scores in scores_, or -1
+  std::vector<double> scores_;
+  std::vector<double> suffix_, suffixNext_;
+  std::vector<size_t> greedyPath_;
   std::vector<std::vector<std::string>> candidateTags_;
   std::vector<int> tagIds_;
 
-  // Per token.
-  std::vector<int> obsRuns_;
-  std::vector<uint8_t> obsLabels_;
-  std::vector<double> obsWeights_;
-  // Per label template: its run for each value of the earlier tags it reads,
-  // at i1 * stride1 + i0 * stride0 for the candidates i1 of the token two
-  // back and i0 of the previous one (a stride is 0 for a tag not read).
-  std::vector<std::vector<int>> labelRuns_;
-  std::vector<int> stride0_, stride1_;
-
-  // Per classification.
+  // Scratch.
+  std::vector<std::string> keys_;
+  std::vector<int> found_;
   std::vector<double> score_;
   std::vector<double> exps_;
-
-  // Scratch.
   std::vector<int> noStack_;
   std::vector<_dppair> noArcs_, noExtraArcs_;
   std::vector<std::vector<_dppair>> noArgumentLists_;
   std::vector<int> noPredicateRows_;
-  std::string value_, key_, labelPart_;
+  std::string value_, key_;
 };
 
 #endif

@@ -62,26 +62,36 @@ struct Dictionary {
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Labels the sentence both ways and expects the same result, the same tags
-// and the same cost matrix, bit for bit.
+// Labels the sentence with labelSeqIt and with the fast labeler, once
+// computing every cost and once skipping those that cannot matter, and
+// expects the same result and tags; every cost of the full matrix and every
+// finite cost of the skipping one must be labelSeqIt's, bit for bit.
 void expectSameLabelling(TokenTable sentence, Tags& tagList, TemplateSet& set, ME_Model& model, Dictionary& dict,
                          std::vector<CMiniStringBag>& legal, FastLabeler& fast, const std::string& what) {
-  Tags refTags = {"untouched"}, fastTags = {"untouched"};
+  Tags refTags = {"untouched"};
   LabelTrace trace;
   TokenTable copy = sentence;
   const int refResult = labelSeqItTraced(copy, tagList, refTags, set.labelOrder, dict.words, 1, dict.tags, legal,
                                          set.templates, set.order, model, &trace);
-  const int fastResult = fast.label(sentence, fastTags);
-  ASSERT_EQ(fastResult, refResult) << what;
-  ASSERT_EQ(fastTags, refTags) << what;
-  if (refResult != 1) return;
-  const std::vector<std::vector<double>>& costs = fast.lastCosts();
-  ASSERT_GE(costs.size(), trace.costs.size()) << what;
-  for (size_t k = 0; k < trace.costs.size(); ++k) {
-    ASSERT_EQ(costs[k].size(), trace.costs[k].size()) << what << " token " << k;
-    for (size_t i = 0; i < trace.costs[k].size(); ++i)
-      ASSERT_TRUE(sameBits(costs[k][i], trace.costs[k][i]))
-          << what << " token " << k << " entry " << i << ": " << costs[k][i] << " vs " << trace.costs[k][i];
+  for (bool skipping : {false, true}) {
+    const std::string how = what + (skipping ? " (skipping)" : " (every cost)");
+    Tags fastTags = {"untouched"};
+    fast.setSkipping(skipping);
+    const int fastResult = fast.label(sentence, fastTags);
+    fast.setSkipping(true);
+    ASSERT_EQ(fastResult, refResult) << how;
+    ASSERT_EQ(fastTags, refTags) << how;
+    if (refResult != 1) continue;
+    const std::vector<std::vector<double>>& costs = fast.lastCosts();
+    ASSERT_GE(costs.size(), trace.costs.size()) << how;
+    for (size_t k = 0; k < trace.costs.size(); ++k) {
+      ASSERT_EQ(costs[k].size(), trace.costs[k].size()) << how << " token " << k;
+      for (size_t i = 0; i < trace.costs[k].size(); ++i) {
+        if (skipping && std::isinf(costs[k][i])) continue;
+        ASSERT_TRUE(sameBits(costs[k][i], trace.costs[k][i]))
+            << how << " token " << k << " entry " << i << ": " << costs[k][i] << " vs " << trace.costs[k][i];
+      }
+    }
   }
 }
 
@@ -202,7 +212,9 @@ std::set<std::string> harvestFeatures(std::mt19937& rng, const World& w, Templat
   return features;
 }
 
-enum class Weights { kOrdinary, kHuge, kUnderflow };
+// kCoarse draws weights from -1, 0 and 1, so that equal costs and ties
+// between paths are common.
+enum class Weights { kOrdinary, kHuge, kUnderflow, kCoarse };
 
 // Model over w.tags (ids in that order): about half the harvested features,
 // each with weights for a random subset of the labels.
@@ -221,6 +233,7 @@ void randomModel(std::mt19937& rng, const World& w, const std::set<std::string>&
       const int c = coin(rng);
       if (kind == Weights::kHuge && c < 10) v = c < 5 ? huge(rng) : -huge(rng);
       if (kind == Weights::kUnderflow) v = -huge(rng);
+      if (kind == Weights::kCoarse) v = static_cast<double>(c % 3) - 1.0;
       if (c == 99) v = 0.0;
       if (c == 98) v = 1e-9 * v;
       rows.push_back({t.c_str(), f.c_str(), v});
@@ -286,6 +299,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RandomCase{"EnglishHugeWeights", english, true, 6, Weights::kHuge, 15, 6},
                     RandomCase{"EnglishUnderflow", english, true, 5, Weights::kUnderflow, 10, 5},
                     RandomCase{"EnglishManyTags", english, true, 50, Weights::kOrdinary, 4, 4},
+                    RandomCase{"EnglishTies", english, true, 6, Weights::kCoarse, 25, 7},
+                    RandomCase{"ChineseTies", chinese, true, 6, Weights::kCoarse, 25, 7},
+                    RandomCase{"ChineseTiesWithoutDictionary", chinese, false, 5, Weights::kCoarse, 25, 7},
                     RandomCase{"ChineseWithDictionary", chinese, true, 9, Weights::kOrdinary, 30, 9},
                     RandomCase{"ChineseWithoutDictionary", chinese, false, 9, Weights::kOrdinary, 30, 9},
                     RandomCase{"ChineseHugeWeights", chinese, false, 5, Weights::kHuge, 20, 6},
@@ -383,6 +399,35 @@ TEST_F(FastLabelingTest, LegalTableRestrictsLikeTheReference) {
   }
 }
 
+// With a confident model most histories after unknown words cannot matter
+// and are not classified; the tags stay the reference's.
+TEST_F(FastLabelingTest, SkipsClassificationsThatCannotMatter) {
+  TemplateSet set = english();
+  std::vector<std::string> names;
+  std::vector<ME_Model_Data> rows;
+  Tags many;
+  for (int i = 0; i < 20; ++i) many.push_back("T" + std::to_string(i));
+  for (const std::string& t : many) rows.push_back({t.c_str(), "never", 0.0});
+  const Tags words = {"alpha", "beta", "gamma", "delta", "epsilon"};
+  for (size_t i = 0; i < words.size(); ++i) names.push_back("U02:" + words[i]);
+  for (size_t i = 0; i < words.size(); ++i) rows.push_back({many[i].c_str(), names[i].c_str(), 12.0});
+  rows.push_back({"///", nullptr, 0.0});
+  ME_Model confident;
+  ASSERT_TRUE(confident.load_from_array(rows.data()));
+  FastLabeler fast(confident, set.templates, set.order, set.labelOrder, many, dict.words, dict.tags, legal);
+  TokenTable s;
+  for (const std::string& w : words) s.push_back({w});
+  Tags out;
+  ASSERT_EQ(fast.label(s, out), 1);
+  EXPECT_EQ(out, (Tags{"T0", "T1", "T2", "T3", "T4"}));
+  const size_t histories = 1 + 20 + 3 * 20 * 20;
+  EXPECT_LT(fast.lastClassifications(), histories / 10);
+  fast.setSkipping(false);
+  ASSERT_EQ(fast.label(s, out), 1);
+  EXPECT_EQ(fast.lastClassifications(), histories);
+  expectSameLabelling(s, many, set, confident, dict, legal, fast, "confident model");
+}
+
 // Copies share the tables and tag alike.
 TEST_F(FastLabelingTest, CopiesTagAlike) {
   TemplateSet set = english();
@@ -437,6 +482,14 @@ TEST(FastWeightIndex, FindsEveryScoredNameAndNothingElse) {
   EXPECT_GE(index.find(""), 0);
   EXPECT_GE(index.find(std::string("A01:x//\xb0")), 0);
   for (const char* absent : {"U00", "U00:w", "U00:w0 ", "A01:x//", "B1:a"}) EXPECT_EQ(index.find(absent), -1) << absent;
+
+  // The batched lookup agrees with the single one, over more than one chunk.
+  std::vector<std::string> mixed;
+  for (size_t i = 0; i < 100; ++i) mixed.push_back(i % 3 ? names[i * 17] : "U0" + std::to_string(i) + ":nothing");
+  mixed.push_back("");
+  std::vector<int> runsFound(mixed.size(), -7);
+  index.findMany(mixed.data(), mixed.size(), runsFound.data());
+  for (size_t i = 0; i < mixed.size(); ++i) EXPECT_EQ(runsFound[i], index.find(mixed[i])) << mixed[i];
 }
 
 // Entries come highest label first; names without a scored pair have no run.
@@ -448,8 +501,8 @@ TEST(FastWeightIndex, RunsInClassificationOrder) {
   const int r = index.find("f");
   ASSERT_GE(r, 0);
   std::vector<std::pair<int, double>> entries;
-  for (uint32_t j = index.runBegin(r); j < index.runEnd(r); ++j)
-    entries.emplace_back(index.labels()[j], index.weights()[j]);
+  const FastWeightIndex::Run run = index.run(r);
+  for (uint32_t j = 0; j < run.size; ++j) entries.emplace_back(run.labels[j], run.weights[j]);
   EXPECT_EQ(entries, (std::vector<std::pair<int, double>>{{2, 3}, {1, 4}, {0, 1}}));
   double score[3] = {0, 0, 0};
   index.addRun(index.find("g"), score);
@@ -487,9 +540,11 @@ struct Shipped {
   Tags tagList;
 };
 
-// Loads models/<language>.model and .dict; false (test skipped) when absent.
+// Loads models/<language>.model and .dict (or those in $KORVANE_MODEL_DIR);
+// false (test skipped) when absent.
 bool loadShipped(const std::string& language, Shipped& s) {
-  const std::string dir = std::string(KORVANE_SOURCE_DIR) + "/models/";
+  const char* other = std::getenv("KORVANE_MODEL_DIR");
+  const std::string dir = other != nullptr ? std::string(other) + "/" : std::string(KORVANE_SOURCE_DIR) + "/models/";
   const std::string model = dir + language + ".model", dict = dir + language + ".dict";
   if (!std::ifstream(model) || !std::ifstream(dict)) return false;
   testing::internal::CaptureStderr();

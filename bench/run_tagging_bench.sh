@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Whole-program tagging benchmark, one command:
+#   bash bench/run_tagging_bench.sh
+# Builds korvane (Release), makes an English and a Chinese text of at least
+# MIN_TOKENS tokens by repeating the shipped development texts, and tags them
+# with the shipped models on the fast path and on the reference path
+# (KORVANE_REFERENCE_PATH=1). Prints tokens per second, the start-up time
+# (model, dictionary and tables: a run on one line), peak memory on the whole
+# text and on half of it, and checks that both paths write the same output.
+#
+# Environment: MIN_TOKENS (default 250000), REF_FRACTION (share of the text the
+# slower reference path tags, default 1 = all of it; the fast path is then
+# also timed on that share for the output check), MODEL_DIR (default models/),
+# BUILD_DIR, DATA_DIR, JOBS.
+set -euo pipefail
+export LC_ALL=C
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+data=${DATA_DIR:-$root/../shared/data}
+models=${MODEL_DIR:-$root/models}
+build=${BUILD_DIR:-$root/build-bench}
+min_tokens=${MIN_TOKENS:-250000}
+ref_fraction=${REF_FRACTION:-1}
+jobs=${JOBS:-2}
+
+if [ ! -x /usr/bin/time ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get install -y -qq time >/dev/null
+fi
+
+echo "== building korvane (Release) in $build"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_TESTS=OFF >/dev/null
+cmake --build "$build" --target korvane_tagger -j"$jobs" >/dev/null
+korvane=$build/src/app/korvane
+
+work=$build/tagging-bench
+mkdir -p "$work"
+
+# words as the tagger splits them: runs of bytes other than blank, tab, line feed
+count_tokens() { LC_ALL=C awk '{ n += NF } END { print n + 0 }' "$1"; }
+
+# repeat SRC until it holds at least min_tokens tokens
+make_text() {
+  local src=$1 out=$2 per_copy copies
+  per_copy=$(count_tokens "$src")
+  copies=$(((min_tokens + per_copy - 1) / per_copy))
+  : >"$out"
+  for ((i = 0; i < copies; i++)); do cat "$src" >>"$out"; done
+}
+
+# measure NAME ENVVALUE INPUT LANG OUTPUT: runs korvane under /usr/bin/time -v
+# and prints "wall cpu rss_kb"
+measure() {
+  local log=$work/$1.time
+  (cd "$work/$4" && env KORVANE_REFERENCE_PATH="$2" /usr/bin/time -v -o "$log" \
+    "$korvane" -l "$4" -o "$5" "$3" >/dev/null 2>"$work/$1.err")
+  awk -F': ' '
+    /Elapsed \(wall clock\)/ { n = split($2, p, ":"); w = 0; for (i = 1; i <= n; i++) w = w * 60 + p[i] }
+    /User time/ { u = $2 } /System time/ { s = $2 } /Maximum resident/ { m = $2 }
+    END { printf "%.3f %.3f %d\n", w, u + s, m }' "$log"
+}
+
+echo "== machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%-8s %-10s %10s %12s %12s %12s %10s\n' language path tokens "wall s" "tokens/s" "cpu tok/s" "peak MB"
+status=0
+for lang in english chinese; do
+  case $lang in
+    english) src=$data/en_ewt-dev.txt ;;
+    chinese) src=$data/zh_gsdsimp-train.txt ;;
+  esac
+  if [ ! -f "$models/$lang.model" ] || [ ! -f "$models/$lang.dict" ] || [ ! -f "$src" ]; then
+    echo "$lang: $models/$lang.model, $models/$lang.dict or $src is missing; skipped"
+    continue
+  fi
+  mkdir -p "$work/$lang"
+  ln -sf "$(realpath "$models/$lang.model")" "$work/$lang/$lang.model"
+  ln -sf "$(realpath "$models/$lang.dict")" "$work/$lang/$lang.dict"
+  big=$work/$lang/big.txt
+  make_text "$src" "$big"
+  total_lines=$(wc -l <"$big")
+  head -n $((total_lines / 2)) "$big" >"$work/$lang/half.txt"
+  head -n 1 "$src" >"$work/$lang/one.txt"
+  ref_input=$big
+  if [ "$ref_fraction" != 1 ]; then
+    ref_input=$work/$lang/ref.txt
+    head -n "$(awk -v n="$total_lines" -v f="$ref_fraction" 'BEGIN { printf "%d", n * f }')" "$big" >"$ref_input"
+  fi
+  tokens=$(count_tokens "$big")
+  ref_tokens=$(count_tokens "$ref_input")
+
+  read -r load_wall load_cpu load_rss < <(measure "$lang-load" 0 "$work/$lang/one.txt" $lang "$work/$lang/one.out")
+  read -r fast_wall fast_cpu fast_rss < <(measure "$lang-fast" 0 "$big" $lang "$work/$lang/fast.out")
+  read -r _ _ half_rss < <(measure "$lang-half" 0 "$work/$lang/half.txt" $lang "$work/$lang/half.out")
+  read -r ref_wall ref_cpu ref_rss < <(measure "$lang-ref" 1 "$ref_input" $lang "$work/$lang/ref.out")
+  fast_out=$work/$lang/fast.out
+  if [ "$ref_input" != "$big" ]; then
+    measure "$lang-fastpart" 0 "$ref_input" $lang "$work/$lang/fastpart.out" >/dev/null
+    fast_out=$work/$lang/fastpart.out
+  fi
+
+  row() { awk -v l="$1" -v p="$2" -v t="$3" -v w="$4" -v c="$5" -v m="$6" -v lw="$7" -v lc="$8" \
+    'BEGIN { printf "%-8s %-10s %10d %12.3f %12.0f %12.0f %10.1f\n", l, p, t, w, t / (w - lw), t / (c - lc), m / 1024 }'; }
+  row $lang fast "$tokens" "$fast_wall" "$fast_cpu" "$fast_rss" "$load_wall" "$load_cpu"
+  row $lang reference "$ref_tokens" "$ref_wall" "$ref_cpu" "$ref_rss" "$load_wall" "$load_cpu"
+  awk -v l=$lang -v lw="$load_wall" -v lc="$load_cpu" -v lm="$load_rss" -v hm="$half_rss" -v fm="$fast_rss" \
+    -v ft="$tokens" -v fw="$fast_wall" -v fc="$fast_cpu" -v rt="$ref_tokens" -v rw="$ref_wall" -v rc="$ref_cpu" 'BEGIN {
+      printf "%-8s start-up (one-line run): %.3f s wall, %.3f s cpu, %.1f MB\n", l, lw, lc, lm / 1024
+      printf "%-8s peak memory: %.1f MB on half the text, %.1f MB on all of it\n", l, hm / 1024, fm / 1024
+      printf "%-8s fast / reference, tagging tokens per second: %.1fx wall, %.1fx cpu\n", l,
+        (ft / (fw - lw)) / (rt / (rw - lw)), (ft / (fc - lc)) / (rt / (rc - lc)) }'
+  if cmp -s "$fast_out" "$work/$lang/ref.out"; then
+    echo "$lang   outputs of both paths are identical ($(wc -c <"$fast_out") bytes)"
+  else
+    echo "$lang   OUTPUTS DIFFER: $fast_out $work/$lang/ref.out"
+    status=1
+  fi
+done
+echo "== load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+exit $status
