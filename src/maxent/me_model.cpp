@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <set>
 #include <unordered_map>
@@ -41,11 +42,27 @@ class LineReader {
 
 enum class WeightParse { kOk, kUnreadable, kNotFinite };
 
+// An optional minus, digits, a point and digits, nothing else.
+bool isPlainDecimal(const std::string& s) {
+  size_t i = s.size() > 0 && s[0] == '-' ? 1 : 0;
+  const size_t intStart = i;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+  if (i == intStart || i >= s.size() || s[i] != '.') return false;
+  const size_t fracStart = ++i;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+  return i > fracStart && i == s.size();
+}
+
 // "%f" into single precision, as the files were always read; bytes after the
 // number (a carriage return, say) are accepted like the C format accepts them.
 WeightParse parseWeight(const std::string& token, double& weight) {
   float f = 0.0f;
-  if (std::sscanf(token.c_str(), "%f", &f) != 1) return WeightParse::kUnreadable;
+  if (isPlainDecimal(token)) {
+    // What the writer prints; strtof reads it exactly as "%f" does, faster.
+    f = std::strtof(token.c_str(), nullptr);
+  } else if (std::sscanf(token.c_str(), "%f", &f) != 1) {
+    return WeightParse::kUnreadable;
+  }
   if (!std::isfinite(f)) return WeightParse::kNotFinite;
   weight = static_cast<double>(f);
   return WeightParse::kOk;
@@ -61,14 +78,37 @@ struct TableBuilder {
   ME_Model::ME_FeatureBag bag;
   std::vector<double> weights;
 
-  int putLabel(const std::string& label) { return labels.Put(label); }
+  // Label ids and name ids as LabelTable::Put and FeatureNameTable::Put give
+  // them. Files list names in ascending order (the writer's), so a name or key
+  // past the last one is appended at the end of its map without a search.
+  int putLabel(const std::string& label) {
+    auto cached = labelIds.find(label);
+    if (cached != labelIds.end()) return cached->second;
+    const int id = labels.Put(label);
+    labelIds.emplace(label, id);
+    return id;
+  }
+  int putName(const std::string& name) {
+    if (!names.ids.empty() && !(std::prev(names.ids.end())->first < name)) return names.Put(name);
+    const int id = names.count++;
+    names.ids.emplace_hint(names.ids.end(), name, id);
+    return id;
+  }
+  int putKey(const ME_Model::ME_Feature& f) {
+    if (!bag.index_by_key.empty() && !(std::prev(bag.index_by_key.end())->first < f.body())) return bag.Put(f);
+    const int index = static_cast<int>(bag.keys.size());
+    bag.index_by_key.emplace_hint(bag.index_by_key.end(), f.body(), index);
+    bag.keys.push_back(f);
+    return index;
+  }
+  std::unordered_map<std::string, int> labelIds;
 
   // A repeated pair keeps its first feature index and takes the later weight,
   // so every other weight stays on its own feature.
   Result add(int labelId, int nameId, double weight) {
     if (labelId >= kMaxLabels) return kTooManyLabels;
     if (nameId >= kMaxFeatureNames) return kTooManyNames;
-    const int index = bag.Put(ME_Model::ME_Feature(labelId, nameId));
+    const int index = putKey(ME_Model::ME_Feature(labelId, nameId));
     if (static_cast<size_t>(index) < weights.size()) {
       weights[index] = weight;
       return kReplaced;
@@ -234,7 +274,7 @@ bool ME_Model::load_from_fileV2(const std::string& path) {
         break;
       }
       const int labelId = built.putLabel(tokens[i]);
-      if (nameId < 0) nameId = built.names.Put(name);
+      if (nameId < 0) nameId = built.putName(name);
       const TableBuilder::Result r = built.add(labelId, nameId, weight);
       if (r == TableBuilder::kTooManyLabels) {
         std::fprintf(stderr, "Error: %s line %d: label \"%s\" is one more than the 256 labels a model can hold.\n",
@@ -422,7 +462,7 @@ bool ME_Model::load_from_file(const std::string& path) {
       break;
     }
     const int labelId = built.putLabel(tokens[0]);
-    const int nameId = built.names.Put(tokens[1]);
+    const int nameId = built.putName(tokens[1]);
     const TableBuilder::Result r = built.add(labelId, nameId, weight);
     if (r == TableBuilder::kTooManyLabels) {
       std::fprintf(stderr, "Error: %s line %d: label \"%s\" is one more than the 256 labels a model can hold.\n", file,
@@ -475,7 +515,7 @@ bool ME_Model::load_from_array(const ME_Model_Data* rows) {
       return false;
     }
     const int labelId = built.putLabel(row.label_name);
-    const int nameId = built.names.Put(row.feature_name);
+    const int nameId = built.putName(row.feature_name);
     const TableBuilder::Result r = built.add(labelId, nameId, row.value);
     if (r == TableBuilder::kTooManyLabels) {
       std::fprintf(stderr, "Error: weight table row %d: label \"%s\" is one more than the 256 labels a model can hold.\n",

@@ -1,0 +1,100 @@
+// The version-2 reader gives ids and weights by first occurrence whatever the
+// order of the file's lines, and reads every weight as "%f" reads it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "maxent/me_model.h"
+
+namespace {
+
+struct Pair {
+  std::string label, prefix, value, weight;
+};
+
+std::string path(const std::string& name) { return testing::TempDir() + "me_load_order_" + name; }
+
+// Writes the pairs one feature line each, a block per pair.
+void writePairs(const std::string& file, const std::vector<Pair>& pairs) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  for (const Pair& p : pairs) out << "\n" << p.prefix << "\n" << p.value << " " << p.label << " " << p.weight << "\n";
+}
+
+float scanned(const std::string& token) {
+  float f = 0;
+  EXPECT_EQ(std::sscanf(token.c_str(), "%f", &f), 1) << token;
+  return f;
+}
+
+// Ids by first occurrence, keys consistent with the index, each weight the
+// one "%f" reads (the later one for a repeated pair).
+void expectLoadedAsListed(const std::vector<Pair>& pairs, const std::string& what) {
+  writePairs(path("model"), pairs);
+  ME_Model m;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(m.load_from_fileV2(path("model"))) << what;
+  testing::internal::GetCapturedStderr();
+  std::map<std::string, int> labels, names;
+  std::map<std::pair<int, int>, double> weights;
+  for (const Pair& p : pairs) {
+    const int l = labels.emplace(p.label, static_cast<int>(labels.size())).first->second;
+    const int n = names.emplace(p.prefix + ":" + p.value, static_cast<int>(names.size())).first->second;
+    weights[{l, n}] = static_cast<double>(scanned(p.weight));
+  }
+  ASSERT_EQ(m.labels.names.size(), labels.size()) << what;
+  for (const auto& l : labels) EXPECT_EQ(m.labels.Id(l.first), l.second) << what << " " << l.first;
+  ASSERT_EQ(m.feature_names.count, static_cast<int>(names.size())) << what;
+  for (const auto& n : names) EXPECT_EQ(m.feature_names.Id(n.first), n.second) << what << " " << n.first;
+  ASSERT_EQ(m.feature_bag.keys.size(), weights.size()) << what;
+  ASSERT_EQ(m.weights.size(), weights.size()) << what;
+  for (size_t i = 0; i < m.feature_bag.keys.size(); ++i) {
+    const ME_Model::ME_Feature key = m.feature_bag.keys[i];
+    EXPECT_EQ(m.feature_bag.Id(key), static_cast<int>(i)) << what;
+    auto w = weights.find({key.label(), key.feature()});
+    ASSERT_NE(w, weights.end()) << what;
+    EXPECT_EQ(m.weights[i], w->second) << what;
+  }
+}
+
+TEST(ModelLoadOrder, AscendingDescendingShuffledAndRepeated) {
+  std::vector<Pair> pairs;
+  const char* labels[] = {"NN", "VB", "DT", "JJ"};
+  for (int i = 0; i < 300; ++i)
+    pairs.push_back({labels[i % 4], "U0" + std::to_string(i % 5), "w" + std::to_string(i / 3),
+                     std::to_string((i % 17) - 8) + "." + std::to_string(100000 + i)});
+  std::vector<Pair> sorted = pairs;
+  std::sort(sorted.begin(), sorted.end(), [](const Pair& a, const Pair& b) {
+    return std::tie(a.prefix, a.value, a.label) < std::tie(b.prefix, b.value, b.label);
+  });
+  expectLoadedAsListed(sorted, "ascending");
+  std::vector<Pair> descending(sorted.rbegin(), sorted.rend());
+  expectLoadedAsListed(descending, "descending");
+  std::mt19937 rng(4);
+  std::vector<Pair> shuffled = sorted;
+  std::shuffle(shuffled.begin(), shuffled.end(), rng);
+  for (int i = 0; i < 40; ++i) {  // repeats, some with another weight
+    Pair again = shuffled[i * 7 % shuffled.size()];
+    if (i % 2) again.weight = "9.500000";
+    shuffled.insert(shuffled.begin() + (i * 13 % shuffled.size()), again);
+  }
+  expectLoadedAsListed(shuffled, "shuffled with repeats");
+}
+
+TEST(ModelLoadOrder, WeightsReadAsPercentF) {
+  std::vector<Pair> pairs;
+  const char* weights[] = {"0.500000", "-1.250000", "-0.000000", "0.0000001", "123456789.123456", "1e-3",
+                           ".5",       "5.",        "+2.5",      "0x1p-3",    "3.4028234e38",     "1.5\r",
+                           "7",        "-.25",      "00012.5",   "1.000000000000000000000000001"};
+  int i = 0;
+  for (const char* w : weights) pairs.push_back({"L", "P", "v" + std::to_string(i++), w});
+  expectLoadedAsListed(pairs, "weight forms");
+}
+
+}  // namespace
