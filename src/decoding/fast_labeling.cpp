@@ -55,8 +55,20 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
   const size_t keyCount = model.feature_bag.keys.size();
   const size_t weightCount = model.weights.size();
 
+  // The records' size at most, so that the blob is never moved while growing.
+  size_t words = 1, names = 0;
+  for (const auto& named : model.feature_names.ids) {
+    const int f = named.second;
+    if (f < 0 || f >= rows) continue;
+    const size_t entryCount = static_cast<size_t>(offsets[f + 1] - offsets[f]);
+    if (entryCount == 0) continue;
+    words += 1 + (named.first.size() + 7) / 8 + entryCount + (entryCount + 7) / 8;
+    ++names;
+  }
+  blob_.reserve(words);
   blob_.push_back(0);
   std::vector<int> handles;
+  handles.reserve(names);
   std::vector<uint8_t> labels;
   std::vector<double> weights;
   for (const auto& named : model.feature_names.ids) {
@@ -89,7 +101,6 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
     std::memcpy(bytes + nameWords * 8 + weights.size() * sizeof(double), labels.data(), labels.size());
     handles.push_back(static_cast<int>(at));
   }
-  blob_.shrink_to_fit();
   runCount_ = handles.size();
 
   size_t capacity = 16;
@@ -282,17 +293,22 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
 
   // A word's candidates are its dictionary tags in tag-list order; a word
   // without any tag of the list gets the whole list, like an unknown word.
+  std::unordered_map<std::string, std::vector<int>> tagPositions;
+  for (int i = 0; i < tagCount; ++i) tagPositions[tagList[i]].push_back(i);
+  std::vector<int> list;
   for (const auto& entry : wordBag.idByString) {
     const int v = entry.second;
     if (v < 0 || v >= static_cast<int>(wordTagBags.size())) continue;
-    std::vector<int> list;
-    for (int i = 0; i < tagCount; ++i) {
-      auto found = wordTagBags[v].idByString.find(tagList[i]);
-      if (found != wordTagBags[v].idByString.end() && found->second >= 0) list.push_back(i);
+    list.clear();
+    for (const auto& tag : wordTagBags[v].idByString) {
+      if (tag.second < 0) continue;
+      auto at = tagPositions.find(tag.first);
+      if (at != tagPositions.end()) list.insert(list.end(), at->second.begin(), at->second.end());
     }
     if (list.empty()) continue;
+    std::sort(list.begin(), list.end());
     t->wordCandidates.emplace(entry.first, static_cast<int>(t->candidateLists.size()));
-    t->candidateLists.push_back(std::move(list));
+    t->candidateLists.push_back(list);
   }
 
   // The sample's features: the leading observation templates, then the rest
