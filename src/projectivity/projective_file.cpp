@@ -157,11 +157,17 @@ int ProjectiveGen(char* inputPath, char* outputPath, ProjectiveGenCounts* counts
     bool keep = true;
     if (checkProjective(tree) >= 0) {
       ++c.nonProjective;
-      if (pseudoProjectiveHead2(tree) != 1) {
+      bool gaveUp2 = false, gaveUp3 = false;
+      if (pseudoProjectiveHead2(tree, kLiftWorkLimit, &gaveUp2) != 1) {
         ++c.notByGrandparent;
-        if (pseudoProjectiveHead3(tree) != 1) {
+        if (pseudoProjectiveHead3(tree, kLiftWorkLimit, &gaveUp3) != 1) {
           ++c.leftOut;
           keep = false;
+          if (gaveUp2 || gaveUp3)
+            std::fprintf(stderr,
+                         "Error: %s line %d: the %zu-token sentence is too far from projective to repair within "
+                         "the work limit; sentence left out.\n",
+                         inputPath, firstLine, rows.size());
         }
       }
     }

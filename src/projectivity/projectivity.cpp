@@ -72,6 +72,56 @@ std::vector<int> tokensInTextOrder(const CMiniStringBag& tokens) {
   return out;
 }
 
+// Distinct crossing pairs that have token e as a member, together with e's
+// whole-sentence entry: exactly the part of collectNonProjective's count that
+// depends on e's head. Moving e's head (to another token) changes the count by
+// the difference of this number before and after, so a trial lift is counted
+// in O(n) instead of O(n^2). marks is scratch of at least tree.size() entries.
+long pairsWithToken(const std::vector<_dppair>& tree, long e, std::vector<long>& marks, long& stamp) {
+  const long n = static_cast<long>(tree.size());
+  ++stamp;
+  long count = 0;
+  const long he = tree[e].head;
+  if (he != -1 && !isNeighbourArc(e, he)) {
+    if (isWholeSentenceArc(e, he, n) && tree[farEndOf(e, n)].head != -1) {
+      ++count;
+    } else {
+      const long lo = e < he ? e : he, hi = e < he ? he : e;
+      for (long j = 0; j < n; ++j) {
+        if (!crosses(j, tree[j].head, lo, hi) || marks[j] == stamp) continue;
+        marks[j] = stamp;
+        ++count;
+      }
+    }
+  }
+  for (long i = 0; i < n; ++i) {
+    const long h = tree[i].head;
+    if (i == e || h == -1 || isNeighbourArc(i, h)) continue;
+    if (isWholeSentenceArc(i, h, n) && tree[farEndOf(i, n)].head != -1) continue;
+    const long lo = i < h ? i : h, hi = i < h ? h : i;
+    if (!crosses(e, he, lo, hi) || marks[i] == stamp) continue;
+    marks[i] = stamp;
+    ++count;
+  }
+  return count;
+}
+
+// Work spent by one lifting call, in elementary crossing tests. A full recount
+// formats and files every pair as text, which costs about this many tests a pair.
+constexpr long long kRecountWeight = 30;
+
+struct LiftWork {
+  explicit LiftWork(long long limit) : limit(limit) {}
+  long long limit;
+  long long spent = 0;
+  bool exhausted = false;
+  bool add(long long steps) {
+    spent += steps;
+    if (spent > limit) exhausted = true;
+    return !exhausted;
+  }
+};
+
 }  // namespace
 
 int checkProjective(std::vector<_dppair>& tree) {
@@ -150,20 +200,29 @@ void liftHead3(std::vector<_dppair>& tree, int token, int newHead) {
   if (tree[token].head >= 0) tree[token].head = newHead;
 }
 
-int pseudoProjectiveHead2(std::vector<_dppair>& tree) {
-  CMiniStringBag pairs, tokens, scratchPairs, scratchTokens;
+int pseudoProjectiveHead2(std::vector<_dppair>& tree) { return pseudoProjectiveHead2(tree, kLiftWorkLimit, nullptr); }
+
+int pseudoProjectiveHead2(std::vector<_dppair>& tree, long long workLimit, bool* exhausted) {
+  CMiniStringBag pairs, tokens;
+  const long long n = static_cast<long long>(tree.size());
+  LiftWork work(workLimit);
+  if (exhausted != nullptr) *exhausted = false;
   int d = collectNonProjective(tree, pairs, tokens);
   std::vector<_dppair> copy;
   std::vector<LiftCandidate> candidates;
+  std::vector<long> marks(tree.size(), 0);
+  long stamp = 0;
   while (pairs.count > 0) {
     candidates.clear();
     copy = tree;  // trial heads are set on the copy and restored after each count
     for (int e : tokensInTextOrder(tokens)) {
       int h = -1, g = -1;
       if (!liftable(tree, e, h, g)) continue;
+      if (!work.add(4 * n)) break;
       copy[e].head = g;
       const bool cyclic = checkAcyclic(copy, e) == 1;
-      const int count = cyclic ? d : collectNonProjective(copy, scratchPairs, scratchTokens);
+      const long count =
+          cyclic ? d : d - pairsWithToken(tree, e, marks, stamp) + pairsWithToken(copy, e, marks, stamp);
       copy[e].head = h;
       if (cyclic) continue;
       if (count == 0) {
@@ -172,31 +231,46 @@ int pseudoProjectiveHead2(std::vector<_dppair>& tree) {
       }
       if (count < d) candidates.push_back({e, g, std::labs(static_cast<long>(e) - h)});
     }
+    if (work.exhausted) break;
     const int best = bestCandidate(candidates, 1024);
     if (best < 0) return -1;
     liftHead2(tree, candidates[static_cast<size_t>(best)].token);
     d = collectNonProjective(tree, pairs, tokens);
+    if (!work.add(kRecountWeight * n * n)) break;
+  }
+  if (work.exhausted) {
+    if (exhausted != nullptr) *exhausted = true;
+    return -1;
   }
   return 1;
 }
 
-int pseudoProjectiveHead3(std::vector<_dppair>& tree) {
-  CMiniStringBag pairs, tokens, scratchPairs, scratchTokens;
-  int d = collectNonProjective(tree, pairs, tokens);
+int pseudoProjectiveHead3(std::vector<_dppair>& tree) { return pseudoProjectiveHead3(tree, kLiftWorkLimit, nullptr); }
+
+int pseudoProjectiveHead3(std::vector<_dppair>& tree, long long workLimit, bool* exhausted) {
+  CMiniStringBag pairs, tokens;
   const int n = static_cast<int>(tree.size());
+  const long long nn = static_cast<long long>(n);
+  LiftWork work(workLimit);
+  if (exhausted != nullptr) *exhausted = false;
+  int d = collectNonProjective(tree, pairs, tokens);
   std::vector<_dppair> copy;
   std::vector<LiftCandidate> candidates;
+  std::vector<long> marks(tree.size(), 0);
+  long stamp = 0;
   while (pairs.count > 0) {
     candidates.clear();
     copy = tree;  // trial heads are set on the copy and restored after each count
     for (int e : tokensInTextOrder(tokens)) {
       int h = -1, g = -1;
       if (!liftable(tree, e, h, g)) continue;
-      for (int i = 0; i < n; ++i) {
+      const long before = pairsWithToken(tree, e, marks, stamp);
+      for (int i = 0; i < n && !work.exhausted; ++i) {
         if (i == e) continue;
+        if (!work.add(3 * nn)) break;
         copy[e].head = i;
         const bool cyclic = checkAcyclic(copy, e) == 1;
-        const int count = cyclic ? d : collectNonProjective(copy, scratchPairs, scratchTokens);
+        const long count = cyclic ? d : d - before + pairsWithToken(copy, e, marks, stamp);
         copy[e].head = h;
         if (cyclic) continue;
         if (count == 0) {
@@ -205,11 +279,18 @@ int pseudoProjectiveHead3(std::vector<_dppair>& tree) {
         }
         if (count < d) candidates.push_back({e, i, std::labs(static_cast<long>(i) - h)});
       }
+      if (work.exhausted) break;
     }
+    if (work.exhausted) break;
     const int best = bestCandidate(candidates, LONG_MAX);
     if (best < 0) return -1;
     liftHead3(tree, candidates[static_cast<size_t>(best)].token, candidates[static_cast<size_t>(best)].newHead);
     d = collectNonProjective(tree, pairs, tokens);
+    if (!work.add(kRecountWeight * nn * nn)) break;
+  }
+  if (work.exhausted) {
+    if (exhausted != nullptr) *exhausted = true;
+    return -1;
   }
   return 1;
 }

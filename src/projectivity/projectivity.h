@@ -41,4 +41,12 @@ void liftHead3(std::vector<_dppair>& tree, int token, int newHead);
 int pseudoProjectiveHead2(std::vector<_dppair>& tree);
 int pseudoProjectiveHead3(std::vector<_dppair>& tree);
 
+// A lifting call gives up (-1) after about workLimit elementary crossing
+// tests on one tree, so that one pathological sentence cannot stall a whole
+// file; real sentences stay far below kLiftWorkLimit, which the calls above
+// use. *exhausted (when not null) tells whether the limit ended the call.
+constexpr long long kLiftWorkLimit = 200000000LL;
+int pseudoProjectiveHead2(std::vector<_dppair>& tree, long long workLimit, bool* exhausted);
+int pseudoProjectiveHead3(std::vector<_dppair>& tree, long long workLimit, bool* exhausted);
+
 #endif

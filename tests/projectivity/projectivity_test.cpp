@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -220,6 +221,93 @@ TEST(PseudoProjective, RandomHeadListsTerminateAndSucceedOnlyWhenProjective) {
       for (const _dppair& a : tree) EXPECT_EQ(a.dprel, "lab");
     }
   }
+}
+
+// The lifting search as written with a full recount of the crossing pairs for
+// every trial head; the strategies count only the pairs of the moved token
+// and must choose exactly the same lifts.
+int referenceLift(std::vector<_dppair>& tree, bool anyToken) {
+  CMiniStringBag pairs, tokens, scratchPairs, scratchTokens;
+  int d = collectNonProjective(tree, pairs, tokens);
+  const int n = static_cast<int>(tree.size());
+  struct Candidate {
+    int token, newHead;
+    long distance;
+  };
+  while (pairs.count > 0) {
+    std::vector<Candidate> candidates;
+    std::vector<_dppair> copy = tree;
+    std::vector<int> order;
+    for (const auto& entry : tokens.idByString) order.push_back(std::atoi(entry.first.c_str()));
+    for (int e : order) {
+      if (e < 0 || e >= n || tree[e].dprel.find('|') != std::string::npos) continue;
+      const int h = tree[e].head;
+      if (h < 0 || h >= n || tree[h].dprel.find('|') != std::string::npos || tree[h].head == -1) continue;
+      const int g = tree[h].head;
+      for (int i = anyToken ? 0 : g; i < (anyToken ? n : g + 1); ++i) {
+        if (i == e) continue;
+        copy[e].head = i;
+        const bool cyclic = checkAcyclic(copy, e) == 1;
+        const int count = cyclic ? d : collectNonProjective(copy, scratchPairs, scratchTokens);
+        copy[e].head = h;
+        if (cyclic) continue;
+        if (count == 0) {
+          tree[e].head = i;
+          return 1;
+        }
+        if (count < d) candidates.push_back({e, i, std::labs(static_cast<long>(anyToken ? i : e) - h)});
+      }
+    }
+    int best = -1;
+    for (size_t c = 0; c < candidates.size(); ++c) {
+      if (!anyToken && candidates[c].distance >= 1024) continue;
+      if (best < 0 || candidates[c].distance < candidates[static_cast<size_t>(best)].distance)
+        best = static_cast<int>(c);
+    }
+    if (best < 0) return -1;
+    tree[candidates[static_cast<size_t>(best)].token].head = candidates[static_cast<size_t>(best)].newHead;
+    d = collectNonProjective(tree, pairs, tokens);
+  }
+  return 1;
+}
+
+TEST(PseudoProjective, TrialCountsAgreeWithAFullRecount) {
+  std::mt19937 rng(777);
+  for (int round = 0; round < 800; ++round) {
+    const int n = 2 + static_cast<int>(rng() % 11);
+    std::vector<int> heads(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) heads[static_cast<size_t>(i)] = static_cast<int>(rng() % static_cast<unsigned>(n + 1)) - 1;
+    for (bool anyToken : {false, true}) {
+      std::vector<_dppair> fast = treeOf(heads);
+      if (round % 5 == 0) fast[rng() % static_cast<unsigned>(n)].dprel = "a|b";
+      std::vector<_dppair> slow = fast;
+      const int got = anyToken ? pseudoProjectiveHead3(fast) : pseudoProjectiveHead2(fast);
+      EXPECT_EQ(got, referenceLift(slow, anyToken));
+      EXPECT_EQ(headsOf(fast), headsOf(slow));
+    }
+  }
+}
+
+// A sentence where every arc crosses many others: the search would take
+// hours; with a work limit it gives up, says so and leaves a tree behind.
+TEST(PseudoProjective, WorkLimitEndsAPathologicalSearch) {
+  const int n = 400;
+  std::vector<int> heads(n);
+  for (int i = 0; i < n; ++i) heads[i] = i == 0 ? -1 : (i * 7 + n / 2) % i;
+  for (int strategy = 2; strategy <= 3; ++strategy) {
+    std::vector<_dppair> tree = treeOf(heads);
+    bool exhausted = false;
+    const int result = strategy == 2 ? pseudoProjectiveHead2(tree, 2000000, &exhausted)
+                                     : pseudoProjectiveHead3(tree, 2000000, &exhausted);
+    EXPECT_EQ(result, -1);
+    EXPECT_TRUE(exhausted);
+    for (int i = 0; i < n; ++i) EXPECT_EQ(checkAcyclic(tree, i), -1);
+  }
+  // A projective tree needs no work at all, whatever the limit.
+  std::vector<_dppair> chain = treeOf({-1, 0, 1, 2});
+  bool exhausted = true;
+  EXPECT_EQ(pseudoProjectiveHead3(chain, 0, &exhausted), 1);
+  EXPECT_FALSE(exhausted);
 }
 
 }  // namespace
