@@ -7,13 +7,13 @@
 #include <limits>
 #include <unordered_map>
 
-#include "decoding/viterbi.h"
 #include "features/feature_generator.h"
 
 namespace {
 
 const int32_t kLabelItem = 0;
 const int32_t kTokenItem = 4;
+const int kNotLookedUp = -2;
 
 inline uint64_t load64(const char* p) {
   uint64_t v;
@@ -260,7 +260,6 @@ struct FastLabelTables {
   bool supported = true;
   int labelOrder = 0;
   int wordColumn = 1;
-  bool dictionaryHasWords = false;
   std::vector<std::string> tagList;
   std::vector<std::string> boundaryTags;  // entry p + labelOrder: the boundary tag of position p < 0
   std::vector<int> allTags;               // 0 .. tagList.size() - 1
@@ -276,12 +275,11 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
                          const std::vector<std::string>& tagList, const CMiniStringBag& wordBag,
                          const std::vector<CMiniStringBag>& wordTagBags,
                          const std::vector<CMiniStringBag>& legalTable, int wordColumn)
-    : templates_(templates), legalTable_(legalTable) {
+    : templates_(templates) {
   std::shared_ptr<FastLabelTables> t = std::make_shared<FastLabelTables>(model);
-  t->supported = model.reference_model == nullptr && t->index.complete();
+  t->supported = model.reference_model == nullptr && t->index.complete() && legalTable.empty();
   t->labelOrder = labelOrder;
   t->wordColumn = wordColumn;
-  t->dictionaryHasWords = wordBag.count >= 1;
   t->tagList = tagList;
   const int tagCount = static_cast<int>(tagList.size());
   for (int i = 0; i < tagCount; ++i) t->allTags.push_back(i);
@@ -367,10 +365,7 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
 }
 
 FastLabeler::FastLabeler(const FastLabeler& other)
-    : tables_(other.tables_),
-      templates_(other.templates_),
-      legalTable_(other.legalTable_),
-      skipping_(other.skipping_) {}
+    : tables_(other.tables_), templates_(other.templates_), skipping_(other.skipping_) {}
 
 FastLabeler::~FastLabeler() = default;
 
@@ -413,108 +408,98 @@ void FastLabeler::labelFeatureRuns(TokenTable& sentence, int position) {
   const int n = tokenCount_;
   const int d0 = t.labelOrder >= 1 ? candidateCount(position - 1) : 1;
   const int d1 = t.labelOrder >= 2 ? candidateCount(position - 2) : 1;
-  static const std::string kNone;
   tokens_[position].labelBegin = labelTables_.size();
   for (size_t a = 0; a < t.labelTemplates.size(); ++a) {
     const LabelTemplate& lt = t.labelTemplates[a];
+    LabelTable table;
+    const bool inside = !lt.hasLabelItems || (position + lt.minOffset >= 0 && position + lt.maxOffset < n);
+    if (!lt.global.empty() && inside) {
+      table.global = true;
+      labelTables_.push_back(table);
+      continue;
+    }
+    // Looked up when a history first needs it: most histories after an
+    // unknown word are never scored.
     const int e0 = lt.readsSlot[0] ? d0 : 1;
     const int e1 = lt.readsSlot[1] ? d1 : 1;
-    LabelTable table;
     table.begin = labelRuns_.size();
     table.stride0 = lt.readsSlot[0] ? 1 : 0;
     table.stride1 = lt.readsSlot[1] ? e0 : 0;
-    labelTables_.push_back(table);
-    const size_t count = static_cast<size_t>(e0) * e1;
-    labelRuns_.resize(table.begin + count);
-    int* runs = labelRuns_.data() + table.begin;
-    const bool inside = !lt.hasLabelItems || (position + lt.minOffset >= 0 && position + lt.maxOffset < n);
-    if (!lt.global.empty() && inside) {
-      for (int i1 = 0; i1 < e1; ++i1) {
-        const int t1 = lt.readsSlot[1] ? (*candidates_[position - 2])[i1] : 0;
-        for (int i0 = 0; i0 < e0; ++i0) {
-          const int t0 = lt.readsSlot[0] ? (*candidates_[position - 1])[i0] : 0;
-          runs[static_cast<size_t>(i1) * table.stride1 + static_cast<size_t>(i0) * table.stride0] =
-              lt.global[static_cast<size_t>(t1) * lt.globalStride1 + static_cast<size_t>(t0) * lt.globalStride0];
-        }
-      }
-      continue;
-    }
-    key_ = lt.prefix;
+    table.key = keyCount_++;
+    if (baseKeys_.size() < keyCount_) baseKeys_.resize(keyCount_);
+    std::string& base = baseKeys_[table.key];
+    base = lt.prefix;
     if (lt.hasTokenItem) {
       value_.clear();
       FeatureLocGenP2Multi(sentence, templates_[lt.templateIndex], noStack_, position, noArcs_, noArgumentLists_,
                            noPredicateRows_, noExtraArcs_, value_);
-      key_ += value_;
-      key_ += '/';
+      base += value_;
+      base += '/';
     }
-    // Every (i1, i0) in table order: i1 * stride1 + i0 * stride0 counts up from 0.
-    if (keys_.size() < count) keys_.resize(count);
-    size_t next = 0;
-    for (int i1 = 0; i1 < e1; ++i1) {
-      const std::string& tag1 = lt.readsSlot[1] ? historyTag(position - 2, i1) : kNone;
-      for (int i0 = 0; i0 < e0; ++i0) {
-        const std::string& tag0 = lt.readsSlot[0] ? historyTag(position - 1, i0) : kNone;
-        std::string& key = keys_[next++];
-        key = key_;
-        appendLabelPart(templates_[lt.templateIndex], position, n, t.labelOrder, tag0, tag1, key);
-      }
-    }
-    t.index.findMany(keys_.data(), count, runs);
+    labelTables_.push_back(table);
+    labelRuns_.resize(table.begin + static_cast<size_t>(e0) * e1, kNotLookedUp);
   }
 }
 
 // The scores classification sums for one history: the sample lists the
 // observation features first, so from the last feature back the label
 // features come first, the last label template first.
-void FastLabeler::computeScore(int position, int history, double* score) const {
+void FastLabeler::computeScore(int position, int history, double* score) {
   const FastLabelTables& t = *tables_;
   const FastWeightIndex& index = t.index;
   const Token& token = tokens_[position];
   std::fill(score, score + index.labelCount(), 0.0);
   const int i1 = history / token.previous, i0 = history % token.previous;
+  static const std::string kNone;
   for (size_t a = t.labelTemplates.size(); a-- > 0;) {
+    const LabelTemplate& lt = t.labelTemplates[a];
     const LabelTable& table = labelTables_[token.labelBegin + a];
-    const int r = labelRuns_[table.begin + static_cast<size_t>(i1) * table.stride1 +
+    int r;
+    if (table.global) {
+      const int t1 = lt.readsSlot[1] ? (*candidates_[position - 2])[i1] : 0;
+      const int t0 = lt.readsSlot[0] ? (*candidates_[position - 1])[i0] : 0;
+      r = lt.global[static_cast<size_t>(t1) * lt.globalStride1 + static_cast<size_t>(t0) * lt.globalStride0];
+    } else {
+      int& slot = labelRuns_[table.begin + static_cast<size_t>(i1) * table.stride1 +
                              static_cast<size_t>(i0) * table.stride0];
+      if (slot == kNotLookedUp) {
+        key_ = baseKeys_[table.key];
+        const std::string& tag1 = lt.readsSlot[1] ? historyTag(position - 2, i1) : kNone;
+        const std::string& tag0 = lt.readsSlot[0] ? historyTag(position - 1, i0) : kNone;
+        appendLabelPart(templates_[lt.templateIndex], position, tokenCount_, t.labelOrder, tag0, tag1, key_);
+        slot = index.find(key_);
+      }
+      r = slot;
+    }
     if (r >= 0) index.addRun(r, score);
   }
   for (size_t j = token.obsEnd; j-- > token.obsBegin;) index.addRun(obsRuns_[j], score);
 }
 
-const double* FastLabeler::storedScore(int position, int history) {
+int FastLabeler::storedScore(int position, int history) {
   int& at = scoreAt_[position][history];
-  const size_t labelCount = static_cast<size_t>(tables_->index.labelCount());
   if (at < 0) {
     at = static_cast<int>(scores_.size());
-    scores_.resize(scores_.size() + labelCount);
+    scores_.resize(scores_.size() + static_cast<size_t>(tables_->index.labelCount()));
     computeScore(position, history, scores_.data() + at);
-    state_[position][history] = 1;
   }
-  return scores_.data() + at;
+  return at;
 }
 
 // The costs of every candidate of one history, as labelSeqIt computes them.
-void FastLabeler::classifyHistory(int position, int history, bool store) {
+void FastLabeler::classifyHistory(int position, int history) {
   const FastLabelTables& t = *tables_;
   const int labelCount = t.index.labelCount();
   const Token& token = tokens_[position];
   const std::vector<int>& here = *candidates_[position];
-  double* row = costs_[position].data() + static_cast<size_t>(history) * token.candidates;
-  state_[position][history] = 2;
-  if (labelCount == 0) {
-    // No probability at all: every candidate is impossible.
-    for (int c = 0; c < token.candidates; ++c) row[c] = -std::log(0.0);
-    return;
-  }
+  const int at = static_cast<int>(costs_.costs.size());
+  costs_.at[position][history] = at;
+  costs_.costs.resize(costs_.costs.size() + static_cast<size_t>(token.candidates));
   ++classifications_;
-  const double* score;
-  if (store) {
-    score = storedScore(position, history);
-  } else {
-    computeScore(position, history, score_.data());
-    score = score_.data();
-  }
+  const int scoreAt = storedScore(position, history);  // may move scores_
+  const double* score = scores_.data() + scoreAt;
   const double sum = fastExponentials(score, labelCount, exps_.data());
+  double* row = costs_.costs.data() + at;
   for (int c = 0; c < token.candidates; ++c) {
     const int tag = here[c];
     const double p = tag < labelCount ? exps_[tag] / sum : 0.0;
@@ -529,22 +514,21 @@ double FastLabeler::greedyPathCost() {
   const int n = tokenCount_;
   const int L = tables_->labelOrder;
   int back2 = 0, back1 = 0;  // candidate indices of the greedy tags two back and one back
-  std::vector<size_t>& path = greedyPath_;
-  path.resize(n);
+  greedy_.resize(n);
   for (int k = 0; k < n; ++k) {
     const Token& token = tokens_[k];
     const int history = (L >= 2 ? back2 * token.previous : 0) + (L >= 1 ? back1 : 0);
-    classifyHistory(k, history, true);
-    const double* row = costs_[k].data() + static_cast<size_t>(history) * token.candidates;
+    classifyHistory(k, history);
+    const double* row = costs_.costs.data() + costs_.at[k][history];
     int best = 0;
     for (int c = 1; c < token.candidates; ++c)
       if (row[c] < row[best]) best = c;
-    path[k] = static_cast<size_t>(history) * token.candidates + best;
+    greedy_[k] = costs_.at[k][history] + best;
     back2 = back1;
     back1 = best;
   }
-  double cost = costs_[n - 1][path[n - 1]];
-  for (int k = n - 2; k >= 0; --k) cost = costs_[k][path[k]] + cost;
+  double cost = costs_.costs[greedy_[n - 1]];
+  for (int k = n - 2; k >= 0; --k) cost = costs_.costs[greedy_[k]] + cost;
   return cost;
 }
 
@@ -574,28 +558,30 @@ void FastLabeler::boundedPasses(double threshold) {
   const double inf = std::numeric_limits<double>::infinity();
   prefix_.resize(static_cast<size_t>(n) + 1);
   prefix_[0].assign(1, 0.0);
+  bounds_.clear();
   for (int k = 0; k < n; ++k) {
     const Token& token = tokens_[k];
     const std::vector<int>& here = *candidates_[k];
     const int C = token.candidates;
     const int nextHistories = k + 1 < n ? tokens_[k + 1].histories : 1;
-    std::vector<double>& bound = bounds_[k];
-    bound.assign(static_cast<size_t>(token.histories) * C, inf);
     std::vector<double>& next = prefix_[k + 1];
     next.assign(nextHistories, inf);
     const std::vector<double>& reach = prefix_[k];
+    std::vector<int>& boundAt = boundAt_[k];
+    boundAt.assign(token.histories, -1);
     for (int h = 0; h < token.histories; ++h) {
       if (!(reach[h] <= threshold)) continue;
-      const double* score = storedScore(k, h);
+      const int scoreAt = storedScore(k, h);  // may move scores_
+      const double* score = scores_.data() + scoreAt;
       double top = score[0];
       for (int j = 1; j < labelCount; ++j)
         if (score[j] > top) top = score[j];
+      boundAt[h] = static_cast<int>(bounds_.size());
       for (int c = 0; c < C; ++c) {
-        const size_t e = static_cast<size_t>(h) * C + c;
         const double b = here[c] < labelCount ? costBound(top, score[here[c]]) : inf;
-        bound[e] = b;
+        bounds_.push_back(b);
         const double v = reach[h] + b;
-        double& slot = next[e % nextHistories];
+        double& slot = next[(static_cast<long long>(h) * C + c) % nextHistories];
         if (v < slot) slot = v;
       }
     }
@@ -606,22 +592,34 @@ void FastLabeler::boundedPasses(double threshold) {
     const Token& token = tokens_[k];
     const int C = token.candidates;
     const int nextHistories = k + 1 < n ? tokens_[k + 1].histories : 1;
-    const std::vector<double>& bound = bounds_[k];
     const std::vector<double>& reach = prefix_[k];
     suffix_.assign(token.histories, inf);
     for (int h = 0; h < token.histories; ++h) {
-      if (!(reach[h] <= threshold)) continue;
+      const int at = boundAt_[k][h];
+      if (at < 0) continue;
       bool needed = false;
       for (int c = 0; c < C; ++c) {
-        const size_t e = static_cast<size_t>(h) * C + c;
-        const double g = bound[e] + suffixNext_[e % nextHistories];
+        const double g = bounds_[at + c] + suffixNext_[(static_cast<long long>(h) * C + c) % nextHistories];
         if (g < suffix_[h]) suffix_[h] = g;
         if (reach[h] + g <= threshold) needed = true;
       }
-      if (needed && state_[k][h] != 2) classifyHistory(k, h, true);
+      if (needed && costs_.at[k][h] < 0) classifyHistory(k, h);
     }
     suffixNext_.swap(suffix_);
   }
+}
+
+std::vector<std::vector<double>> FastLabeler::lastCosts() const {
+  std::vector<std::vector<double>> matrix(tokenCount_);
+  for (int k = 0; k < tokenCount_; ++k) {
+    const int C = costs_.candidates[k];
+    matrix[k].assign(static_cast<size_t>(costs_.histories[k]) * C, std::numeric_limits<double>::infinity());
+    for (int h = 0; h < costs_.histories[k]; ++h) {
+      const int at = costs_.at[k][h];
+      if (at >= 0) std::copy(costs_.costs.begin() + at, costs_.costs.begin() + at + C, matrix[k].begin() + h * C);
+    }
+  }
+  return matrix;
 }
 
 int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) {
@@ -639,12 +637,11 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
   }
   if (!t.supported) {
     std::fprintf(stderr,
-                 "Error: the fast labelling path cannot tag with this model (it has a reference model or is too "
-                 "large).\n");
+                 "Error: the fast labelling path cannot tag with this model (a reference model, a legal table or "
+                 "too large a model).\n");
     outTags.assign(sentence.size(), std::string());
     return -1;
   }
-  outTags.clear();
 
   const int n = static_cast<int>(sentence.size());
   const int L = t.labelOrder;
@@ -670,12 +667,15 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
   obsRuns_.clear();
   labelTables_.clear();
   labelRuns_.clear();
+  keyCount_ = 0;
   scores_.clear();
-  costs_.resize(n);
-  bounds_.resize(n);
-  state_.resize(n);
+  costs_.labelOrder = L;
+  costs_.candidates.resize(n);
+  costs_.histories.resize(n);
+  costs_.at.resize(n);
+  costs_.costs.clear();
   scoreAt_.resize(n);
-  const double inf = std::numeric_limits<double>::infinity();
+  boundAt_.resize(n);
   for (int k = 0; k < n; ++k) {
     Token& token = tokens_[k];
     token.candidates = candidateCount(k);
@@ -683,52 +683,38 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
     token.histories = token.previous * (L >= 2 ? candidateCount(k - 2) : 1);
     observationRuns(sentence, k);
     labelFeatureRuns(sentence, k);
-    const size_t entries = static_cast<size_t>(token.histories) * token.candidates;
-    costs_[k].assign(entries, inf);
-    state_[k].assign(token.histories, 0);
+    costs_.candidates[k] = token.candidates;
+    costs_.histories[k] = token.histories;
+    costs_.at[k].assign(token.histories, -1);
     scoreAt_[k].assign(token.histories, -1);
   }
 
-  double threshold = inf;
-  if (skipping_ && legalTable_.empty() && labelCount > 0) {
-    const double greedy = greedyPathCost();
-    // The margin dwarfs the rounding of the sums along a path.
-    if (std::isfinite(greedy)) threshold = greedy + 1e-7 * (1.0 + greedy);
-  }
-  if (std::isfinite(threshold)) {
-    boundedPasses(threshold);
+  if (labelCount == 0) {
+    // No probability at all: every cost is infinite, as labelSeqIt's are.
+    for (int k = 0; k < n; ++k) {
+      for (int h = 0; h < tokens_[k].histories; ++h) {
+        costs_.at[k][h] = static_cast<int>(costs_.costs.size());
+        costs_.costs.resize(costs_.costs.size() + tokens_[k].candidates, -std::log(0.0));
+      }
+    }
   } else {
-    for (int k = 0; k < n; ++k)
-      for (int h = 0; h < tokens_[k].histories; ++h)
-        if (state_[k][h] != 2) classifyHistory(k, h, false);
+    double threshold = std::numeric_limits<double>::infinity();
+    if (skipping_) {
+      const double greedy = greedyPathCost();
+      // The margin dwarfs the rounding of the sums along a path.
+      if (std::isfinite(greedy)) threshold = greedy + 1e-7 * (1.0 + greedy);
+    }
+    if (std::isfinite(threshold)) {
+      boundedPasses(threshold);
+    } else {
+      for (int k = 0; k < n; ++k)
+        for (int h = 0; h < tokens_[k].histories; ++h)
+          if (costs_.at[k][h] < 0) classifyHistory(k, h);
+    }
   }
 
-  // The decoders take the candidates as tag strings.
-  candidateTags_.resize(static_cast<size_t>(n) + L);
-  for (int i = 0; i < L; ++i) candidateTags_[i].assign(1, t.boundaryTags[i]);
-  for (int k = 0; k < n; ++k) {
-    std::vector<std::string>& tags = candidateTags_[k + L];
-    const std::vector<int>& ids = *candidates_[k];
-    tags.resize(ids.size());
-    for (size_t i = 0; i < ids.size(); ++i) tags[i] = t.tagList[ids[i]];
-  }
-
-  int decoded;
-  tagIds_.clear();
-  if (L == 0) {
-    decoded = viterbiDecoderB0Limit2(costs_, candidateTags_, legalTable_, outTags);
-  } else if (L == 2) {
-    decoded = viterbiDecoderB2Fast2Limit(costs_, candidateTags_, legalTable_, outTags);
-  } else if (t.dictionaryHasWords || !legalTable_.empty()) {
-    decoded = viterbiDecoderB1LimitPath3(costs_, candidateTags_, legalTable_, outTags);
-  } else {
-    decoded = viterbiDecoderB1Fast(costs_, static_cast<int>(t.tagList.size()), tagIds_);
-  }
-  if (decoded < 0) {
-    outTags.assign(sentence.size(), std::string());
-    return -1;
-  }
-  if (outTags.empty())
-    for (int id : tagIds_) outTags.push_back(t.tagList[id]);
+  blockViterbi(costs_, path_, viterbi_);
+  outTags.resize(n);
+  for (int k = 0; k < n; ++k) outTags[k] = t.tagList[(*candidates_[k])[path_[k]]];
   return 1;
 }

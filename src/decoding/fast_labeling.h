@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "decoding/block_viterbi.h"
 #include "features/token_table.h"
 #include "labels/mini_string_bag.h"
 #include "maxent/me_model.h"
@@ -91,7 +92,10 @@ struct FastLabelTables;
 // and have their own buffers and templates (the feature generator writes into
 // the template it evaluates), so each thread tags with a copy of its own.
 //
-// Without a legal table, classifications that cannot matter are skipped:
+// Building fails (supported() is false) for a model with a reference model
+// and for a non-empty legal table: the tagging run never has either.
+//
+// Classifications that cannot matter are skipped:
 // first the greedy path is classified, which bounds the cost of the best
 // path; then every cost gets a cheap lower bound (from the scores alone, no
 // exponentials), and an entry whose every path costs more than the greedy one
@@ -99,7 +103,8 @@ struct FastLabelTables;
 // the cheapest path by strict comparisons, first index winning ties, so no
 // such entry can be on their path or tie with it, and raising its cost
 // changes no choice they make along it: the tags are labelSeqIt's. Every
-// finite cost handed to the decoder is bit-for-bit labelSeqIt's.
+// finite cost is bit-for-bit labelSeqIt's; blockViterbi makes the decoders'
+// choice visiting only the classified histories.
 class FastLabeler {
  public:
   FastLabeler(const ME_Model& model, const std::vector<_ftnind>& templates, const std::vector<int>& templateOrder,
@@ -111,8 +116,9 @@ class FastLabeler {
   ~FastLabeler();
 
   // False when the model classifies with a reference model, which this path
-  // does not reproduce, or is too large for the index; label() then fails
-  // and labelSeqIt must be used.
+  // does not reproduce, when the model is too large for the index, or when
+  // the legal table is not empty; label() then fails and labelSeqIt must be
+  // used.
   bool supported() const;
 
   // labelSeqIt's result, tags and messages: 1 and one tag per row; -1 with
@@ -126,8 +132,9 @@ class FastLabeler {
 
   const FastWeightIndex& weights() const;
 
-  // The cost matrix handed to the decoder for the last sentence tagged.
-  const std::vector<std::vector<double>>& lastCosts() const { return costs_; }
+  // The cost matrix of the last sentence tagged, as labelSeqIt hands it to
+  // its decoder, with +inf for every cost that was skipped.
+  std::vector<std::vector<double>> lastCosts() const;
   // Classifications made for the last sentence.
   size_t lastClassifications() const { return classifications_; }
 
@@ -140,15 +147,17 @@ class FastLabeler {
     size_t labelBegin = 0;            // its tables in labelTables_, one per label template
   };
   struct LabelTable {
-    size_t begin = 0;  // in labelRuns_
+    bool global = false;  // runs from the template's table by tag
+    size_t begin = 0;     // otherwise in labelRuns_, looked up on first use
     int stride0 = 0, stride1 = 0;
+    size_t key = 0;  // the feature's bytes before the label part, in baseKeys_
   };
 
   void observationRuns(TokenTable& sentence, int position);
   void labelFeatureRuns(TokenTable& sentence, int position);
-  void computeScore(int position, int history, double* score) const;
-  const double* storedScore(int position, int history);
-  void classifyHistory(int position, int history, bool store);
+  void computeScore(int position, int history, double* score);
+  int storedScore(int position, int history);
+  void classifyHistory(int position, int history);
   double greedyPathCost();
   void boundedPasses(double threshold);
   const std::string& historyTag(int position, int index) const;
@@ -156,7 +165,6 @@ class FastLabeler {
 
   std::shared_ptr<const FastLabelTables> tables_;
   std::vector<_ftnind> templates_;
-  std::vector<CMiniStringBag> legalTable_;  // the decoders take it non-const
   bool skipping_ = true;
 
   // Per sentence.
@@ -170,16 +178,17 @@ class FastLabeler {
   // i1 * stride1 + i0 * stride0 for the candidates i1 of the token two back
   // and i0 of the previous one (a stride is 0 for a tag not read).
   std::vector<int> labelRuns_;
-  std::vector<std::vector<double>> costs_;   // per token: history * |C(k)| + candidate
-  std::vector<std::vector<double>> bounds_;  // lower bounds of the costs
-  std::vector<std::vector<double>> prefix_;  // per token and history: bound of the tokens before
-  std::vector<std::vector<uint8_t>> state_;  // per token and history: 1 scored, 2 classified
+  std::vector<std::string> baseKeys_;
+  size_t keyCount_ = 0;
+  CostBlocks costs_;                         // blocks of the classified histories
   std::vector<std::vector<int>> scoreAt_;    // per token and history: its scores in scores_, or -1
   std::vector<double> scores_;
+  std::vector<std::vector<int>> boundAt_;    // per token and history: its cost bounds in bounds_, or -1
+  std::vector<double> bounds_;
+  std::vector<std::vector<double>> prefix_;  // per token and history: bound of the tokens before
   std::vector<double> suffix_, suffixNext_;
-  std::vector<size_t> greedyPath_;
-  std::vector<std::vector<std::string>> candidateTags_;
-  std::vector<int> tagIds_;
+  std::vector<int> greedy_, path_;
+  BlockViterbiWork viterbi_;
 
   // Scratch.
   std::vector<std::string> keys_;

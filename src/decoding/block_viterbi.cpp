@@ -1,0 +1,108 @@
+#include "decoding/block_viterbi.h"
+
+#include <limits>
+
+// The decoders compare against n * (M + 1), M the largest entry: with an
+// infinite entry that is infinite, otherwise it exceeds every finite sum of
+// entries. Either way "below it" means "finite", which is what is tested
+// here. Completions are built from the last token back; an entry keeps the
+// first continuation of least completion, as the decoders do, and entries
+// without a finite completion keep continuation 0, as their back pointers do.
+void blockViterbi(const CostBlocks& m, std::vector<int>& path, BlockViterbiWork& work) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const int n = static_cast<int>(m.candidates.size());
+  work.completion.assign(m.costs.size(), inf);
+  work.next.assign(m.costs.size(), 0);
+  double* completion = work.completion.data();
+  int* next = work.next.data();
+
+  {
+    const int C = m.candidates[n - 1];
+    for (int h = 0; h < m.histories[n - 1]; ++h) {
+      const int at = m.at[n - 1][h];
+      if (at < 0) continue;
+      for (int c = 0; c < C; ++c) completion[at + c] = m.costs[at + c];
+    }
+  }
+  for (int k = n - 2; k >= 0; --k) {
+    const int C = m.candidates[k], nextC = m.candidates[k + 1], nextH = m.histories[k + 1];
+    const std::vector<int>& nextAt = m.at[k + 1];
+    // The second-order decoder treats the first token apart: it keeps the
+    // continuation of least sum with the token's own cost, not of least
+    // completion.
+    const bool bySum = m.labelOrder == 2 && k == 0;
+    work.kept.assign(nextH, -2);  // -2 not yet known, -1 no finite completion
+    work.keptCost.resize(nextH);
+    for (int h = 0; h < m.histories[k]; ++h) {
+      const int at = m.at[k][h];
+      if (at < 0) continue;
+      for (int c = 0; c < C; ++c) {
+        const long long e = static_cast<long long>(h) * C + c;
+        const int hn = static_cast<int>(e % nextH);
+        const int block = nextAt[hn];
+        const double cost = m.costs[at + c];
+        if (bySum) {
+          if (block < 0) continue;
+          int best = -1;
+          double bestSum = inf;
+          for (int c2 = 0; c2 < nextC; ++c2) {
+            const double sum = cost + completion[block + c2];
+            if (sum < bestSum) {
+              bestSum = sum;
+              best = hn * nextC + c2;
+            }
+          }
+          if (best >= 0) {
+            completion[at + c] = bestSum;
+            next[at + c] = best;
+          }
+          continue;
+        }
+        int& kept = work.kept[hn];
+        if (kept == -2) {
+          kept = -1;
+          double keptCost = inf;
+          if (block >= 0) {
+            for (int c2 = 0; c2 < nextC; ++c2) {
+              if (completion[block + c2] < keptCost) {
+                keptCost = completion[block + c2];
+                kept = hn * nextC + c2;
+              }
+            }
+          }
+          work.keptCost[hn] = keptCost;
+        }
+        if (kept < 0) continue;
+        const double sum = cost + work.keptCost[hn];
+        if (sum < inf) {
+          completion[at + c] = sum;
+          next[at + c] = kept;
+        }
+      }
+    }
+  }
+
+  // Token 0 has the one history of the boundary tags.
+  int start = 0;
+  {
+    const int at = m.at[0][0];
+    double best = inf;
+    if (at >= 0) {
+      for (int c = 0; c < m.candidates[0]; ++c) {
+        if (completion[at + c] < best) {
+          best = completion[at + c];
+          start = c;
+        }
+      }
+    }
+  }
+  path.assign(n, 0);
+  long long entry = start;
+  for (int k = 0; k < n; ++k) {
+    const int C = m.candidates[k];
+    path[k] = static_cast<int>(entry % C);
+    if (k + 1 == n) break;
+    const int at = m.at[k][static_cast<int>(entry / C)];
+    entry = at < 0 ? 0 : next[at + entry % C];
+  }
+}

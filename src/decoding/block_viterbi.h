@@ -1,0 +1,36 @@
+// The Viterbi decoders' choice over a cost matrix held in history blocks.
+#ifndef KORVANE_DECODING_BLOCK_VITERBI_H
+#define KORVANE_DECODING_BLOCK_VITERBI_H
+
+#include <vector>
+
+// The cost matrix of one sentence (the score matrix of labelSeqIt after -ln)
+// by history: token k has histories[k] histories of candidates[k] entries
+// each, entry c of history h being entry h * candidates[k] + c of matrix row
+// k. A history without a block (at[k][h] == -1) has infinite costs.
+// histories[0] is 1; histories[k + 1] is candidates[k] times, for label order
+// 2, candidates[k - 1] (1 before the sentence), and 1 for label order 0.
+struct CostBlocks {
+  int labelOrder = 0;
+  std::vector<int> candidates;
+  std::vector<int> histories;
+  std::vector<std::vector<int>> at;  // start of each history's block in costs, or -1
+  std::vector<double> costs;
+};
+
+// Scratch of blockViterbi, reused between sentences.
+struct BlockViterbiWork {
+  std::vector<double> completion;  // aligned with CostBlocks::costs
+  std::vector<int> next;           // aligned with CostBlocks::costs
+  std::vector<int> kept;           // per history of the next token
+  std::vector<double> keptCost;
+};
+
+// Fills path with one candidate index per token: the path that
+// viterbiDecoderB0Limit2 (label order 0), viterbiDecoderB1LimitPath3 and
+// viterbiDecoderB1Fast (order 1) and viterbiDecoderB2Fast2Limit (order 2)
+// choose on the full matrix with an empty legal table, ties included. Only
+// the blocks are visited. The matrix must have at least one token.
+void blockViterbi(const CostBlocks& m, std::vector<int>& path, BlockViterbiWork& work);
+
+#endif
