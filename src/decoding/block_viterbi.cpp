@@ -36,9 +36,11 @@ void blockViterbi(const CostBlocks& m, std::vector<int>& path, BlockViterbiWork&
     for (int h = 0; h < m.histories[k]; ++h) {
       const int at = m.at[k][h];
       if (at < 0) continue;
+      // Entry h * C + c continues into history (h * C + c) mod nextH, which
+      // is nextBase + c but for label order 0 (always history 0).
+      const int nextBase = static_cast<int>((static_cast<long long>(h) * C) % nextH);
       for (int c = 0; c < C; ++c) {
-        const long long e = static_cast<long long>(h) * C + c;
-        const int hn = static_cast<int>(e % nextH);
+        const int hn = m.labelOrder == 0 ? 0 : nextBase + c;
         const int block = nextAt[hn];
         const double cost = m.costs[at + c];
         if (bySum) {

@@ -62,7 +62,7 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
     if (f < 0 || f >= rows) continue;
     const size_t entryCount = static_cast<size_t>(offsets[f + 1] - offsets[f]);
     if (entryCount == 0) continue;
-    words += 1 + (named.first.size() + 7) / 8 + entryCount + (entryCount + 7) / 8;
+    words += 2 + (named.first.size() + 7) / 8 + entryCount + (entryCount + 7) / 8;
     ++names;
   }
   blob_.reserve(words);
@@ -93,9 +93,12 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
       complete_ = false;
       break;
     }
-    blob_.resize(at + 1 + nameWords + weights.size() + labelWords, 0);
+    blob_.resize(at + 2 + nameWords + weights.size() + labelWords, 0);
     blob_[at] = static_cast<uint64_t>(name.size()) | (static_cast<uint64_t>(labels.size()) << 32);
-    char* bytes = reinterpret_cast<char*>(blob_.data() + at + 1);
+    double largest = 0.0;
+    for (double w : weights) largest = std::max(largest, std::fabs(w));
+    std::memcpy(&blob_[at + 1], &largest, sizeof largest);
+    char* bytes = reinterpret_cast<char*>(blob_.data() + at + 2);
     std::memcpy(bytes, name.data(), name.size());
     std::memcpy(bytes + nameWords * 8, weights.data(), weights.size() * sizeof(double));
     std::memcpy(bytes + nameWords * 8 + weights.size() * sizeof(double), labels.data(), labels.size());
@@ -109,7 +112,7 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
   mask_ = capacity - 1;
   for (int r : handles) {
     const uint64_t head = blob_[r];
-    const uint64_t h = fastNameHash(reinterpret_cast<const char*>(blob_.data() + r + 1), static_cast<uint32_t>(head));
+    const uint64_t h = fastNameHash(reinterpret_cast<const char*>(blob_.data() + r + 2), static_cast<uint32_t>(head));
     size_t i = h & mask_;
     while (slots_[i] != 0) i = (i + 1) & mask_;
     slots_[i] = (h & 0xffffffff00000000ULL) | static_cast<uint64_t>(r);
@@ -118,7 +121,7 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
 
 bool FastWeightIndex::matches(int r, const char* name, size_t length) const {
   return static_cast<uint32_t>(blob_[r]) == length &&
-         std::memcmp(reinterpret_cast<const char*>(blob_.data() + r + 1), name, length) == 0;
+         std::memcmp(reinterpret_cast<const char*>(blob_.data() + r + 2), name, length) == 0;
 }
 
 int FastWeightIndex::find(const char* name, size_t length) const {
@@ -441,6 +444,32 @@ void FastLabeler::labelFeatureRuns(TokenTable& sentence, int position) {
   }
 }
 
+// The run of label template a's feature for one history, -1 when the model
+// scores nothing for it.
+int FastLabeler::labelRun(int position, int history, size_t a) {
+  static const std::string kNone;
+  const FastLabelTables& t = *tables_;
+  const Token& token = tokens_[position];
+  const int i1 = history / token.previous, i0 = history % token.previous;
+  const LabelTemplate& lt = t.labelTemplates[a];
+  const LabelTable& table = labelTables_[token.labelBegin + a];
+  if (table.global) {
+    const int t1 = lt.readsSlot[1] ? (*candidates_[position - 2])[i1] : 0;
+    const int t0 = lt.readsSlot[0] ? (*candidates_[position - 1])[i0] : 0;
+    return lt.global[static_cast<size_t>(t1) * lt.globalStride1 + static_cast<size_t>(t0) * lt.globalStride0];
+  }
+  int& slot =
+      labelRuns_[table.begin + static_cast<size_t>(i1) * table.stride1 + static_cast<size_t>(i0) * table.stride0];
+  if (slot == kNotLookedUp) {
+    key_ = baseKeys_[table.key];
+    const std::string& tag1 = lt.readsSlot[1] ? historyTag(position - 2, i1) : kNone;
+    const std::string& tag0 = lt.readsSlot[0] ? historyTag(position - 1, i0) : kNone;
+    appendLabelPart(templates_[lt.templateIndex], position, tokenCount_, t.labelOrder, tag0, tag1, key_);
+    slot = t.index.find(key_);
+  }
+  return slot;
+}
+
 // The scores classification sums for one history: the sample lists the
 // observation features first, so from the last feature back the label
 // features come first, the last label template first.
@@ -449,41 +478,11 @@ void FastLabeler::computeScore(int position, int history, double* score) {
   const FastWeightIndex& index = t.index;
   const Token& token = tokens_[position];
   std::fill(score, score + index.labelCount(), 0.0);
-  const int i1 = history / token.previous, i0 = history % token.previous;
-  static const std::string kNone;
   for (size_t a = t.labelTemplates.size(); a-- > 0;) {
-    const LabelTemplate& lt = t.labelTemplates[a];
-    const LabelTable& table = labelTables_[token.labelBegin + a];
-    int r;
-    if (table.global) {
-      const int t1 = lt.readsSlot[1] ? (*candidates_[position - 2])[i1] : 0;
-      const int t0 = lt.readsSlot[0] ? (*candidates_[position - 1])[i0] : 0;
-      r = lt.global[static_cast<size_t>(t1) * lt.globalStride1 + static_cast<size_t>(t0) * lt.globalStride0];
-    } else {
-      int& slot = labelRuns_[table.begin + static_cast<size_t>(i1) * table.stride1 +
-                             static_cast<size_t>(i0) * table.stride0];
-      if (slot == kNotLookedUp) {
-        key_ = baseKeys_[table.key];
-        const std::string& tag1 = lt.readsSlot[1] ? historyTag(position - 2, i1) : kNone;
-        const std::string& tag0 = lt.readsSlot[0] ? historyTag(position - 1, i0) : kNone;
-        appendLabelPart(templates_[lt.templateIndex], position, tokenCount_, t.labelOrder, tag0, tag1, key_);
-        slot = index.find(key_);
-      }
-      r = slot;
-    }
+    const int r = labelRun(position, history, a);
     if (r >= 0) index.addRun(r, score);
   }
   for (size_t j = token.obsEnd; j-- > token.obsBegin;) index.addRun(obsRuns_[j], score);
-}
-
-int FastLabeler::storedScore(int position, int history) {
-  int& at = scoreAt_[position][history];
-  if (at < 0) {
-    at = static_cast<int>(scores_.size());
-    scores_.resize(scores_.size() + static_cast<size_t>(tables_->index.labelCount()));
-    computeScore(position, history, scores_.data() + at);
-  }
-  return at;
 }
 
 // The costs of every candidate of one history, as labelSeqIt computes them.
@@ -496,8 +495,8 @@ void FastLabeler::classifyHistory(int position, int history) {
   costs_.at[position][history] = at;
   costs_.costs.resize(costs_.costs.size() + static_cast<size_t>(token.candidates));
   ++classifications_;
-  const int scoreAt = storedScore(position, history);  // may move scores_
-  const double* score = scores_.data() + scoreAt;
+  double* score = exact_.data();
+  computeScore(position, history, score);
   const double sum = fastExponentials(score, labelCount, exps_.data());
   double* row = costs_.costs.data() + at;
   for (int c = 0; c < token.candidates; ++c) {
@@ -534,15 +533,47 @@ double FastLabeler::greedyPathCost() {
 
 namespace {
 
-// A lower bound of -ln p(c) from the scores alone: p(c) <= exp(s_c - s_max),
-// less a margin far above the rounding of the exponentials, the sum, the
-// division and the logarithm. Zero when a score is not finite.
-inline double costBound(double top, double s) {
-  const double gap = top - s;
-  if (!std::isfinite(top) || !std::isfinite(s) || !(gap > 0)) return 0.0;
-  const double bound = gap - 1e-9 * (1.0 + std::fabs(top) + std::fabs(s));
-  return bound > 0 ? bound : 0.0;
-}
+// Lower bounds of -ln p(c) from scores known to within `slack` each.
+// Classification's sum runs over every label; any four of them give
+// -ln p(c) >= ln(sum over the four of exp(s_i - s_c)), which is
+// (s0 - s_c) + spread for the four highest, s0 the highest, less 2 * slack
+// for the error of the scores. The margin is far above the rounding of the
+// exponentials, the sum, the division and the logarithm.
+class CostBounds {
+ public:
+  CostBounds(const double* score, int n, double slack) : slack_(slack) {
+    double top[4];
+    int kept = 0;
+    for (int j = 0; j < n; ++j) {
+      const double v = score[j];
+      if (kept < 4) {
+        top[kept++] = v;
+      } else if (v > top[3]) {
+        top[3] = v;
+      } else {
+        continue;
+      }
+      for (int i = kept - 1; i > 0 && top[i] > top[i - 1]; --i) std::swap(top[i], top[i - 1]);
+    }
+    if (kept == 0 || !std::isfinite(top[0]) || !std::isfinite(slack)) return;
+    best_ = top[0];
+    double sum = 0.0;
+    for (int i = 0; i < kept; ++i)
+      if (std::isfinite(top[i])) sum += std::exp(top[i] - best_);
+    spread_ = std::log(sum);
+    usable_ = true;
+  }
+  double of(double s) const {
+    if (!usable_ || !std::isfinite(s)) return 0.0;
+    const double bound =
+        (best_ - s) + spread_ - 2 * slack_ - 1e-9 * (1.0 + std::fabs(best_) + std::fabs(s));
+    return bound > 0 ? bound : 0.0;
+  }
+
+ private:
+  double slack_, best_ = 0.0, spread_ = 0.0;
+  bool usable_ = false;
+};
 
 }  // namespace
 
@@ -559,6 +590,8 @@ void FastLabeler::boundedPasses(double threshold) {
   prefix_.resize(static_cast<size_t>(n) + 1);
   prefix_[0].assign(1, 0.0);
   bounds_.clear();
+  const FastWeightIndex& index = t.index;
+  const int L = t.labelOrder;
   for (int k = 0; k < n; ++k) {
     const Token& token = tokens_[k];
     const std::vector<int>& here = *candidates_[k];
@@ -569,19 +602,47 @@ void FastLabeler::boundedPasses(double threshold) {
     const std::vector<double>& reach = prefix_[k];
     std::vector<int>& boundAt = boundAt_[k];
     boundAt.assign(token.histories, -1);
+
+    // Bounds need the scores only up to a known error, so the observation
+    // features are summed once for all histories: in another order than
+    // classification's, which moves each score by less than `slack`
+    // (rounding of n additions of weights of at most `magnitude` each).
+    bool first = true;
+    double obsMagnitude = 0.0;
+    const int obsTerms = static_cast<int>(token.obsEnd - token.obsBegin);
     for (int h = 0; h < token.histories; ++h) {
       if (!(reach[h] <= threshold)) continue;
-      const int scoreAt = storedScore(k, h);  // may move scores_
-      const double* score = scores_.data() + scoreAt;
-      double top = score[0];
-      for (int j = 1; j < labelCount; ++j)
-        if (score[j] > top) top = score[j];
+      if (first) {
+        first = false;
+        std::fill(obsScore_.begin(), obsScore_.begin() + labelCount, 0.0);
+        for (size_t j = token.obsBegin; j < token.obsEnd; ++j) {
+          index.addRun(obsRuns_[j], obsScore_.data());
+          obsMagnitude += index.largest(obsRuns_[j]);
+        }
+      }
+      std::copy(obsScore_.begin(), obsScore_.begin() + labelCount, score_.begin());
+      double magnitude = obsMagnitude;
+      int terms = obsTerms;
+      for (size_t a = 0; a < t.labelTemplates.size(); ++a) {
+        const int r = labelRun(k, h, a);
+        if (r < 0) continue;
+        index.addRun(r, score_.data());
+        magnitude += index.largest(r);
+        ++terms;
+      }
+      const double slack = (terms + 4) * std::ldexp(magnitude, -51);
+      const double* score = score_.data();
+      const CostBounds costBounds(score, labelCount, slack);
       boundAt[h] = static_cast<int>(bounds_.size());
+      // Entry h * C + c continues into history nextBase + c of the next
+      // token (history 0 for label order 0, and after the last token).
+      const bool last = k + 1 == n;
+      const int nextBase = L == 2 ? (h % token.previous) * C : 0;
       for (int c = 0; c < C; ++c) {
-        const double b = here[c] < labelCount ? costBound(top, score[here[c]]) : inf;
+        const double b = here[c] < labelCount ? costBounds.of(score[here[c]]) : inf;
         bounds_.push_back(b);
         const double v = reach[h] + b;
-        double& slot = next[(static_cast<long long>(h) * C + c) % nextHistories];
+        double& slot = next[L == 0 || last ? 0 : nextBase + c];
         if (v < slot) slot = v;
       }
     }
@@ -591,15 +652,16 @@ void FastLabeler::boundedPasses(double threshold) {
   for (int k = n - 1; k >= 0; --k) {
     const Token& token = tokens_[k];
     const int C = token.candidates;
-    const int nextHistories = k + 1 < n ? tokens_[k + 1].histories : 1;
+    const bool last = k + 1 == n;
     const std::vector<double>& reach = prefix_[k];
     suffix_.assign(token.histories, inf);
     for (int h = 0; h < token.histories; ++h) {
       const int at = boundAt_[k][h];
       if (at < 0) continue;
       bool needed = false;
+      const int nextBase = t.labelOrder == 2 ? (h % token.previous) * C : 0;
       for (int c = 0; c < C; ++c) {
-        const double g = bounds_[at + c] + suffixNext_[(static_cast<long long>(h) * C + c) % nextHistories];
+        const double g = bounds_[at + c] + suffixNext_[t.labelOrder == 0 || last ? 0 : nextBase + c];
         if (g < suffix_[h]) suffix_[h] = g;
         if (reach[h] + g <= threshold) needed = true;
       }
@@ -661,6 +723,8 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
   const size_t labelCount = static_cast<size_t>(t.index.labelCount());
   if (score_.size() < labelCount) {
     score_.resize(labelCount);
+    obsScore_.resize(labelCount);
+    exact_.resize(labelCount);
     exps_.resize(labelCount);
   }
   tokens_.resize(n);
@@ -668,13 +732,11 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
   labelTables_.clear();
   labelRuns_.clear();
   keyCount_ = 0;
-  scores_.clear();
   costs_.labelOrder = L;
   costs_.candidates.resize(n);
   costs_.histories.resize(n);
   costs_.at.resize(n);
   costs_.costs.clear();
-  scoreAt_.resize(n);
   boundAt_.resize(n);
   for (int k = 0; k < n; ++k) {
     Token& token = tokens_[k];
@@ -686,7 +748,6 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
     costs_.candidates[k] = token.candidates;
     costs_.histories[k] = token.histories;
     costs_.at[k].assign(token.histories, -1);
-    scoreAt_[k].assign(token.histories, -1);
   }
 
   if (labelCount == 0) {

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,8 +53,14 @@ class FastWeightIndex {
     const uint64_t head = blob_[r];
     const uint32_t nameWords = (static_cast<uint32_t>(head) + 7) / 8;
     const uint32_t size = static_cast<uint32_t>(head >> 32);
-    const double* w = reinterpret_cast<const double*>(blob_.data() + r + 1 + nameWords);
+    const double* w = reinterpret_cast<const double*>(blob_.data() + r + 2 + nameWords);
     return Run{w, reinterpret_cast<const uint8_t*>(w + size), size};
+  }
+  // The largest magnitude of run r's weights.
+  double largest(int r) const {
+    double v;
+    std::memcpy(&v, &blob_[r + 1], sizeof v);
+    return v;
   }
   // score[label] += weight for every entry of run r, in classification order.
   void addRun(int r, double* score) const {
@@ -67,8 +74,9 @@ class FastWeightIndex {
   bool complete_ = true;
   int labelCount_ = 0;
   size_t runCount_ = 0;
-  // Records in 8-byte words: (name length | entry count << 32), the name's
-  // bytes, the weights, the labels. Word 0 is unused, so no run is 0.
+  // Records in 8-byte words: (name length | entry count << 32), the largest
+  // weight magnitude, the name's bytes, the weights, the labels. Word 0 is
+  // unused, so no run is 0.
   std::vector<uint64_t> blob_;
   std::vector<uint64_t> slots_;  // open addressing: hash bits above, run below; 0 is empty
   uint64_t mask_ = 0;
@@ -155,8 +163,8 @@ class FastLabeler {
 
   void observationRuns(TokenTable& sentence, int position);
   void labelFeatureRuns(TokenTable& sentence, int position);
+  int labelRun(int position, int history, size_t labelTemplate);
   void computeScore(int position, int history, double* score);
-  int storedScore(int position, int history);
   void classifyHistory(int position, int history);
   double greedyPathCost();
   void boundedPasses(double threshold);
@@ -181,8 +189,6 @@ class FastLabeler {
   std::vector<std::string> baseKeys_;
   size_t keyCount_ = 0;
   CostBlocks costs_;                         // blocks of the classified histories
-  std::vector<std::vector<int>> scoreAt_;    // per token and history: its scores in scores_, or -1
-  std::vector<double> scores_;
   std::vector<std::vector<int>> boundAt_;    // per token and history: its cost bounds in bounds_, or -1
   std::vector<double> bounds_;
   std::vector<std::vector<double>> prefix_;  // per token and history: bound of the tokens before
@@ -193,7 +199,7 @@ class FastLabeler {
   // Scratch.
   std::vector<std::string> keys_;
   std::vector<int> found_;
-  std::vector<double> score_;
+  std::vector<double> score_, obsScore_, exact_;
   std::vector<double> exps_;
   std::vector<int> noStack_;
   std::vector<_dppair> noArcs_, noExtraArcs_;
