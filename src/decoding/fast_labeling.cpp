@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <unordered_map>
 
 #include "features/feature_generator.h"
@@ -297,6 +298,8 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
   std::unordered_map<std::string, std::vector<int>> tagPositions;
   for (int i = 0; i < tagCount; ++i) tagPositions[tagList[i]].push_back(i);
   std::vector<int> list;
+  std::map<std::vector<int>, int> distinctLists;
+  t->wordCandidates.reserve(wordBag.idByString.size());
   for (const auto& entry : wordBag.idByString) {
     const int v = entry.second;
     if (v < 0 || v >= static_cast<int>(wordTagBags.size())) continue;
@@ -308,8 +311,10 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
     }
     if (list.empty()) continue;
     std::sort(list.begin(), list.end());
-    t->wordCandidates.emplace(entry.first, static_cast<int>(t->candidateLists.size()));
-    t->candidateLists.push_back(list);
+    // Most words share their list with many others: one copy of each.
+    auto known = distinctLists.emplace(list, static_cast<int>(t->candidateLists.size()));
+    if (known.second) t->candidateLists.push_back(list);
+    t->wordCandidates.emplace(entry.first, known.first->second);
   }
 
   // The sample's features: the leading observation templates, then the rest
