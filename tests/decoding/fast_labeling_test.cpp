@@ -558,7 +558,7 @@ bool loadShipped(const std::string& language, Shipped& s) {
 // The whole file with KORVANE_FULL_IDENTITY=1, otherwise its first lines.
 size_t identityLineLimit() {
   const char* full = std::getenv("KORVANE_FULL_IDENTITY");
-  return full != nullptr && std::strcmp(full, "1") == 0 ? static_cast<size_t>(-1) : 150;
+  return full != nullptr && std::strcmp(full, "1") == 0 ? static_cast<size_t>(-1) : 80;
 }
 
 void checkDataFile(const std::string& language, const std::string& dataFile) {
