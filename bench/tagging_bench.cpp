@@ -1,5 +1,6 @@
 // Micro-benchmarks of the tagging path: model loading, classification,
-// feature generation, both sentence labellers and the four decoders.
+// feature generation, both sentence labellers, the four decoders and the fast
+// path's block decoder.
 //
 // With models/english.model, english.dict, chinese.model and chinese.dict in
 // the source tree they run on the shipped models; otherwise on a stand-in
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "decoding/block_viterbi.h"
 #include "decoding/fast_labeling.h"
 #include "decoding/label_training.h"
 #include "decoding/labeling.h"
@@ -353,6 +355,26 @@ void BM_ViterbiB2Fast2Limit(benchmark::State& state) {
   for (auto _ : state) viterbiDecoderB2Fast2Limit(in.matrix, in.candidates, in.legal, out);
 }
 BENCHMARK(BM_ViterbiB2Fast2Limit);
+
+// The fast path's decoder on the same second-order input, every block present.
+void BM_BlockViterbiOrder2(benchmark::State& state) {
+  DecoderInput in = decoderInput(2, 45, false);
+  CostBlocks m;
+  m.labelOrder = 2;
+  for (size_t k = 0; k < in.matrix.size(); ++k) {
+    const int C = static_cast<int>(in.candidates[k + 2].size());
+    const int H = static_cast<int>(in.matrix[k].size()) / C;
+    m.candidates.push_back(C);
+    m.histories.push_back(H);
+    m.at.emplace_back();
+    for (int h = 0; h < H; ++h) m.at.back().push_back(static_cast<int>(m.costs.size()) + h * C);
+    m.costs.insert(m.costs.end(), in.matrix[k].begin(), in.matrix[k].end());
+  }
+  BlockViterbiWork work;
+  std::vector<int> path;
+  for (auto _ : state) blockViterbi(m, path, work);
+}
+BENCHMARK(BM_BlockViterbiOrder2);
 
 }  // namespace
 
