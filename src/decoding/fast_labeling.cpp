@@ -547,25 +547,30 @@ namespace {
 class CostBounds {
  public:
   CostBounds(const double* score, int n, double slack) : slack_(slack) {
-    double top[4];
-    int kept = 0;
+    const double none = -std::numeric_limits<double>::infinity();
+    double t0 = none, t1 = none, t2 = none, t3 = none;  // the four highest, t0 first
     for (int j = 0; j < n; ++j) {
       const double v = score[j];
-      if (kept < 4) {
-        top[kept++] = v;
-      } else if (v > top[3]) {
-        top[3] = v;
+      if (!(v > t3)) continue;
+      if (v > t1) {
+        t3 = t2;
+        t2 = t1;
+        if (v > t0) {
+          t1 = t0;
+          t0 = v;
+        } else {
+          t1 = v;
+        }
+      } else if (v > t2) {
+        t3 = t2;
+        t2 = v;
       } else {
-        continue;
+        t3 = v;
       }
-      for (int i = kept - 1; i > 0 && top[i] > top[i - 1]; --i) std::swap(top[i], top[i - 1]);
     }
-    if (kept == 0 || !std::isfinite(top[0]) || !std::isfinite(slack)) return;
-    best_ = top[0];
-    double sum = 0.0;
-    for (int i = 0; i < kept; ++i)
-      if (std::isfinite(top[i])) sum += std::exp(top[i] - best_);
-    spread_ = std::log(sum);
+    if (!std::isfinite(t0) || !std::isfinite(slack)) return;
+    best_ = t0;
+    spread_ = std::log(1.0 + std::exp(t1 - t0) + std::exp(t2 - t0) + std::exp(t3 - t0));
     usable_ = true;
   }
   double of(double s) const {
