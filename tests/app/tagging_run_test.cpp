@@ -201,6 +201,35 @@ TEST(MeTestLabel6, TagsTheInput) {
   EXPECT_EQ(r.err.substr(r.err.size() - 8), "#line=3\r") << r.err;
 }
 
+// One input line of 10 MB (long words among ordinary ones, one of them a
+// million bytes) is read and tagged whole: every word comes out with its tag.
+TEST(MeTestLabel6, TenMegabyteLineIsTaggedWhole) {
+  DriverFiles f;
+  std::string line;
+  line.reserve((10u << 20) + 4096);
+  line += "the dog barks " + std::string(1000000, 'q') + " ";
+  size_t words = 4;
+  for (int i = 0; line.size() < (10u << 20); ++i) {
+    line += "the dog barks " + std::string(1000, static_cast<char>('a' + i % 26)) + " ";
+    words += 4;
+  }
+  line += "dog\n";
+  ++words;
+  writeFile(f.input, line);
+  DriverResult r = runDriver(f.input, f.model, f.output, f.dict);
+  EXPECT_EQ(r.status, 1) << r.err.substr(0, 200);
+  const std::string out = readFile(f.output);
+  std::remove(f.input.c_str());
+  std::remove(f.output.c_str());
+  size_t pairs = 0;
+  for (char c : out) pairs += c == '/';
+  EXPECT_EQ(pairs, words);
+  EXPECT_EQ(out.substr(0, 23), "the/DT dog/NN barks/VB ");
+  EXPECT_EQ(out.find(std::string(1000000, 'q') + "/"), 23u);
+  ASSERT_GE(out.size(), 16u);
+  EXPECT_EQ(out.substr(out.size() - 7), "dog/NN ");
+}
+
 TEST(MeTestLabel6, FailuresReturnTheirCodesWithExactMessages) {
   DriverFiles f;
   const std::string missing = tempPath("missing.txt");
