@@ -3,11 +3,12 @@
 //
 // Per token, the observation features (templates that read no earlier label)
 // are generated and looked up once; the label features are looked up once
-// per value of the earlier tags they read. Every classification then adds
+// per value of the earlier tags they read. Every classification made adds
 // exactly the weights labelSeqIt's classification adds, in the same order
 // (the sample's features from last to first, each feature's labels from the
-// highest id down), and normalises the same way, so every probability, every
-// cost and therefore every tag is bit-for-bit the one labelSeqIt produces.
+// highest id down), and normalises the same way, so every probability and
+// cost it computes is bit-for-bit labelSeqIt's; classifications that cannot
+// change the tags are skipped (see FastLabeler).
 #ifndef KORVANE_DECODING_FAST_LABELING_H
 #define KORVANE_DECODING_FAST_LABELING_H
 
@@ -98,16 +99,18 @@ struct FastLabelTables;
 // copies what it needs: afterwards the model, the templates, the tag list and
 // the dictionary may change or go away. Copies share the read-only tables
 // and have their own buffers and templates (the feature generator writes into
-// the template it evaluates), so each thread tags with a copy of its own.
+// the template it evaluates), so each thread tags with a copy of its own,
+// made before the threads start.
 //
-// Building fails (supported() is false) for a model with a reference model
-// and for a non-empty legal table: the tagging run never has either.
+// A labeler for a model with a reference model, or with a non-empty legal
+// table, cannot tag (supported() is false): the tagging run has neither.
 //
-// Classifications that cannot matter are skipped:
-// first the greedy path is classified, which bounds the cost of the best
-// path; then every cost gets a cheap lower bound (from the scores alone, no
-// exponentials), and an entry whose every path costs more than the greedy one
-// by those bounds gets an infinite cost instead of its own. The decoders pick
+// Classifications that cannot matter are skipped. First the greedy path
+// (each token's cheapest candidate after the greedy choices before it) is
+// classified; its cost bounds that of the best path. Then every cost gets a
+// cheap lower bound from the scores alone (no exponentials), and an entry
+// whose every path costs more than the greedy one by those bounds gets an
+// infinite cost instead of its own. The decoders pick
 // the cheapest path by strict comparisons, first index winning ties, so no
 // such entry can be on their path or tie with it, and raising its cost
 // changes no choice they make along it: the tags are labelSeqIt's. Every
