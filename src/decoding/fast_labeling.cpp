@@ -8,6 +8,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "decoding/viterbi.h"
 #include "features/feature_generator.h"
 
 namespace {
@@ -279,9 +280,9 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
                          const std::vector<std::string>& tagList, const CMiniStringBag& wordBag,
                          const std::vector<CMiniStringBag>& wordTagBags,
                          const std::vector<CMiniStringBag>& legalTable, int wordColumn)
-    : templates_(templates) {
+    : templates_(templates), legalTable_(legalTable) {
   std::shared_ptr<FastLabelTables> t = std::make_shared<FastLabelTables>(model);
-  t->supported = model.reference_model == nullptr && t->index.complete() && legalTable.empty();
+  t->supported = model.reference_model == nullptr && t->index.complete();
   t->labelOrder = labelOrder;
   t->wordColumn = wordColumn;
   t->tagList = tagList;
@@ -373,7 +374,7 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
 }
 
 FastLabeler::FastLabeler(const FastLabeler& other)
-    : tables_(other.tables_), templates_(other.templates_), skipping_(other.skipping_) {}
+    : tables_(other.tables_), templates_(other.templates_), legalTable_(other.legalTable_), skipping_(other.skipping_) {}
 
 FastLabeler::~FastLabeler() = default;
 
@@ -709,8 +710,8 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
   }
   if (!t.supported) {
     std::fprintf(stderr,
-                 "Error: the fast labelling path cannot tag with this model (a reference model, a legal table or "
-                 "too large a model).\n");
+                 "Error: the fast labelling path cannot tag with this model (it has a reference model or is too "
+                 "large).\n");
     outTags.assign(sentence.size(), std::string());
     return -1;
   }
@@ -770,7 +771,9 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
     }
   } else {
     double threshold = std::numeric_limits<double>::infinity();
-    if (skipping_) {
+    // A legal table changes which continuation the decoders keep; skipping
+    // relies on the cheapest one being kept.
+    if (skipping_ && legalTable_.empty()) {
       const double greedy = greedyPathCost();
       // The margin dwarfs the rounding of the sums along a path.
       if (std::isfinite(greedy)) threshold = greedy + 1e-7 * (1.0 + greedy);
@@ -784,8 +787,30 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
     }
   }
 
+  if (!legalTable_.empty()) return decodeWithLegalTable(sentence, outTags);
   blockViterbi(costs_, path_, viterbi_);
   outTags.resize(n);
   for (int k = 0; k < n; ++k) outTags[k] = t.tagList[(*candidates_[k])[path_[k]]];
+  return 1;
+}
+
+// With a legal table every cost is known: the decoders labelSeqIt calls
+// decide on the whole matrix.
+int FastLabeler::decodeWithLegalTable(TokenTable& sentence, std::vector<std::string>& outTags) {
+  const FastLabelTables& t = *tables_;
+  const int n = tokenCount_, L = t.labelOrder;
+  std::vector<std::vector<double>> matrix = lastCosts();
+  std::vector<std::vector<std::string>> candidates(static_cast<size_t>(n) + L);
+  for (int i = 0; i < L; ++i) candidates[i].assign(1, t.boundaryTags[i]);
+  for (int k = 0; k < n; ++k)
+    for (int id : *candidates_[k]) candidates[k + L].push_back(t.tagList[id]);
+  int decoded;
+  if (L == 0) decoded = viterbiDecoderB0Limit2(matrix, candidates, legalTable_, outTags);
+  else if (L == 2) decoded = viterbiDecoderB2Fast2Limit(matrix, candidates, legalTable_, outTags);
+  else decoded = viterbiDecoderB1LimitPath3(matrix, candidates, legalTable_, outTags);
+  if (decoded < 0) {
+    outTags.assign(sentence.size(), std::string());
+    return -1;
+  }
   return 1;
 }

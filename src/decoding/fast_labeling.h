@@ -102,10 +102,11 @@ struct FastLabelTables;
 // the template it evaluates), so each thread tags with a copy of its own,
 // made before the threads start.
 //
-// A labeler for a model with a reference model, or with a non-empty legal
-// table, cannot tag (supported() is false): the tagging run has neither.
+// A labeler for a model with a reference model cannot tag (supported() is
+// false): the tagging run never has one.
 //
-// Classifications that cannot matter are skipped. First the greedy path
+// Without a legal table (the tagging run never loads one), classifications
+// that cannot matter are skipped. First the greedy path
 // (each token's cheapest candidate after the greedy choices before it) is
 // classified; its cost bounds that of the best path. Then every cost gets a
 // cheap lower bound from the scores alone (no exponentials), and an entry
@@ -127,9 +128,8 @@ class FastLabeler {
   ~FastLabeler();
 
   // False when the model classifies with a reference model, which this path
-  // does not reproduce, when the model is too large for the index, or when
-  // the legal table is not empty; label() then fails and labelSeqIt must be
-  // used.
+  // does not reproduce, or is too large for the index; label() then fails
+  // and labelSeqIt must be used.
   bool supported() const;
 
   // labelSeqIt's result, tags and messages: 1 and one tag per row; -1 with
@@ -170,12 +170,14 @@ class FastLabeler {
   void computeScore(int position, int history, double* score);
   void classifyHistory(int position, int history);
   double greedyPathCost();
+  int decodeWithLegalTable(TokenTable& sentence, std::vector<std::string>& outTags);
   void boundedPasses(double threshold);
   const std::string& historyTag(int position, int index) const;
   int candidateCount(int position) const;
 
   std::shared_ptr<const FastLabelTables> tables_;
   std::vector<_ftnind> templates_;
+  std::vector<CMiniStringBag> legalTable_;  // the decoders take it non-const
   bool skipping_ = true;
 
   // Per sentence.

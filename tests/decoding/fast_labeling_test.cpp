@@ -253,7 +253,21 @@ struct RandomCase {
   Weights weights;
   int sentences;
   int maxLength;
+  bool legal = false;
 };
+
+// Start, end and transition sets with most of the tags and pairs.
+std::vector<CMiniStringBag> randomLegalTable(std::mt19937& rng, const World& w) {
+  std::vector<CMiniStringBag> table(4);
+  std::uniform_int_distribution<int> coin(0, 9);
+  for (const std::string& a : w.tags) {
+    if (coin(rng) < 7) table[0].Put(a);
+    if (coin(rng) < 7) table[1].Put(a);
+    for (const std::string& b : w.tags)
+      if (coin(rng) < 7) table[2].Put(a + " " + b);
+  }
+  return table;
+}
 
 void PrintTo(const RandomCase& c, std::ostream* os) { *os << c.name; }
 
@@ -280,13 +294,15 @@ TEST_P(FastLabelingIdentity, SameTagsAndCostsAsTheReference) {
     if (HasFatalFailure()) return;
     Dictionary dict = c.dictionary ? randomDictionary(rng, w) : Dictionary();
     Tags tagList = w.tags;
-    std::vector<CMiniStringBag> legal;
+    std::vector<CMiniStringBag> legal = c.legal ? randomLegalTable(rng, w) : std::vector<CMiniStringBag>();
     FastLabeler fast(model, set.templates, set.order, set.labelOrder, tagList, dict.words, dict.tags, legal);
     ASSERT_TRUE(fast.supported());
     for (int i = 0; i < c.sentences; ++i) {
       TokenTable s = randomSentence(rng, w, i % 5 == 0 ? 1 : c.maxLength);
+      if (c.legal) testing::internal::CaptureStderr();  // decoders report sentences they cannot decode
       expectSameLabelling(s, tagList, set, model, dict, legal, fast,
                           std::string(c.name) + " seed " + std::to_string(seed) + " sentence " + std::to_string(i));
+      if (c.legal) testing::internal::GetCapturedStderr();
       if (HasFatalFailure()) return;
     }
   }
@@ -307,7 +323,10 @@ INSTANTIATE_TEST_SUITE_P(
                     RandomCase{"ChineseHugeWeights", chinese, false, 5, Weights::kHuge, 20, 6},
                     RandomCase{"ChineseUnderflow", chinese, true, 5, Weights::kUnderflow, 20, 6},
                     RandomCase{"LabelItemsAroundFocus", labelItemsAroundFocus, true, 5, Weights::kOrdinary, 20, 6},
-                    RandomCase{"OrderZero", orderZero, true, 5, Weights::kOrdinary, 20, 6}),
+                    RandomCase{"OrderZero", orderZero, true, 5, Weights::kOrdinary, 20, 6},
+                    RandomCase{"EnglishLegalTable", english, true, 5, Weights::kOrdinary, 15, 6, true},
+                    RandomCase{"ChineseLegalTable", chinese, false, 5, Weights::kOrdinary, 15, 6, true},
+                    RandomCase{"OrderZeroLegalTable", orderZero, true, 5, Weights::kOrdinary, 15, 6, true}),
     [](const testing::TestParamInfo<RandomCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- special inputs
@@ -381,20 +400,25 @@ TEST_F(FastLabelingTest, TagListsOtherThanTheModelsLabels) {
   expectSameLabelling(s, shuffled, set, model, dict, legal, fast, "shuffled tag list");
 }
 
-// The tagging run never has a legal table; with one the fast path declines
-// and labelSeqIt is to be used.
-TEST_F(FastLabelingTest, LegalTableIsNotSupported) {
+// With a legal table every cost is computed and labelSeqIt's decoders
+// decide, restrictions included.
+TEST_F(FastLabelingTest, LegalTableRestrictsLikeTheReference) {
   std::vector<CMiniStringBag> table(4);
   table[0].Put("t1");
-  TemplateSet set = english();
-  FastLabeler fast(model, set.templates, set.order, set.labelOrder, tags, dict.words, dict.tags, table);
-  EXPECT_FALSE(fast.supported());
-  TokenTable s = {{"The"}, {"cat"}};
-  Tags out;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(fast.label(s, out), -1);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("Error: "), std::string::npos);
-  EXPECT_EQ(out, (Tags{"", ""}));
+  table[0].Put("t2");
+  table[1].Put("t0");
+  table[2].Put("t1 t0");
+  table[2].Put("t2 t2");
+  table[2].Put("t2 t0");
+  for (TemplateSet set : {english(), chinese(), fromText("U02:%x[0,0]\n")}) {
+    FastLabeler fast(model, set.templates, set.order, set.labelOrder, tags, dict.words, dict.tags, table);
+    EXPECT_TRUE(fast.supported());
+    for (TokenTable s : {TokenTable{{"The"}, {"cat"}, {"sat"}}, TokenTable{{"cat"}}, TokenTable{{"a"}, {"b"}}}) {
+      testing::internal::CaptureStderr();
+      expectSameLabelling(s, tags, set, model, dict, table, fast, "legal table");
+      testing::internal::GetCapturedStderr();
+    }
+  }
 }
 
 // With a confident model most histories after unknown words cannot matter
