@@ -1,5 +1,6 @@
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -83,6 +84,12 @@ int kitEvaluateParser(int argc, char** argv) {
   std::string goldPath = files[0];
   if (!parserKitReadable(goldPath) || !parserKitReadable(modelPath) || !parserKitReadable(templatePath)) return 1;
 
+  if (values.count("--output") && values["--output"] == goldPath) {
+    std::fprintf(stderr, "Error: the output file %s is the gold file.\n", goldPath.c_str());
+    std::fputs(kEvaluateUsage, stderr);
+    return 2;
+  }
+
   // Loaded once on its own so that the speed can leave the loading out.
   const auto loadStart = std::chrono::steady_clock::now();
   {
@@ -94,12 +101,14 @@ int kitEvaluateParser(int argc, char** argv) {
   }
   const double loadSeconds = secondsSince(loadStart);
 
-  ParserKitTempFile temporary("korvane-parsed");
-  std::string outputPath = values.count("--output") ? values["--output"] : temporary.path();
-  if (outputPath.empty()) return 1;
-  if (outputPath == goldPath) {
-    std::fprintf(stderr, "Error: the output file %s is the gold file.\n", outputPath.c_str());
-    return 2;
+  std::unique_ptr<ParserKitTempFile> temporary;
+  std::string outputPath;
+  if (values.count("--output")) {
+    outputPath = values["--output"];
+  } else {
+    temporary.reset(new ParserKitTempFile("korvane-parsed"));
+    if (!temporary->ok()) return 1;
+    outputPath = temporary->path();
   }
   const auto parseStart = std::chrono::steady_clock::now();
   if (run(&templatePath[0], &modelPath[0], &goldPath[0], &outputPath[0]) != 1) {

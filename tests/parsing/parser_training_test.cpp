@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "parsing/oracle.h"
+#include "templates/template_reader.h"
 
 namespace {
 
@@ -117,6 +118,35 @@ TEST_F(ParserTraining, OneSamplePerOracleActionInBothDirections) {
     ASSERT_EQ(s.feature_ids.size(), 6u);
     for (size_t k = 0; k < first.size(); ++k) EXPECT_EQ(model.feature_names.ids.at(first[k]), s.feature_ids[k]);
   }
+}
+
+// The shipped template file: every line a known feature template that the
+// treebank layout can feed.
+TEST_F(ParserTraining, ShippedTemplateFitsTheTreebankLayout) {
+  std::string path = std::string(KORVANE_SOURCE_DIR) + "/models/parser.template";
+  std::vector<_ftnind> templates;
+  std::vector<int> order;
+  int labelOrder = 0;
+  testing::internal::CaptureStderr();
+  const int count = readTemplateFile3(&path[0], templates, order, labelOrder);
+  testing::internal::GetCapturedStderr();
+  ASSERT_GT(count, 30);
+  for (const _ftnind& t : templates) {
+    SCOPED_TRACE(t.name);
+    EXPECT_EQ(t.name[0], 'U');
+    for (const _ft& item : t.items) {
+      EXPECT_TRUE(item.type == 2 || item.type == 4);
+      EXPECT_LT(item.column, 8);  // never the gold tree
+      for (const _subft& step : item.steps) EXPECT_GE(step.code, 100);
+    }
+  }
+  ME_Model model;
+  ParserSampleCounts counts;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(collectParserSamples(path, treebankPath, false, model, counts));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err.find("Unknown function"), std::string::npos) << err;
+  for (const ME_Model::Sample& s : model.training_samples) EXPECT_EQ(s.feature_ids.size(), static_cast<size_t>(count));
 }
 
 TEST_F(ParserTraining, NonProjectiveTreesAreCountedAndLeftOut) {
