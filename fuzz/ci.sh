@@ -11,8 +11,8 @@ failed=0
 for t in "${TARGETS[@]}"; do
   # A fresh work corpus each time: CI judges the committed seeds and what a
   # few seconds of mutation reach from them.
-  rm -rf "$BUILD/corpus/$t"
-  fuzz_one "$t" "$secs" || failed=1
+  rm -rf "$BUILD/ci-corpus/$t"
+  fuzz_one "$t" "$secs" "$BUILD/ci-corpus" || failed=1
 done
 if [ $failed -ne 0 ]; then
   echo "fuzz: FAILED (inputs in $BUILD/artifacts)"

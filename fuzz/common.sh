@@ -51,11 +51,12 @@ fuzz_data_seeds() {
   return 0
 }
 
-# fuzz_one TARGET SECONDS: fuzzes into $BUILD/corpus/TARGET (new units land
-# there) from the committed seeds and the data seeds; prints one summary line
-# "TARGET seconds execs exec/s status". Returns the fuzzer's status.
+# fuzz_one TARGET SECONDS [WORKDIR]: fuzzes into WORKDIR/TARGET (default
+# $BUILD/corpus; new units land there) from the committed seeds and the data
+# seeds; prints one summary line "TARGET seconds execs exec/s status".
+# Returns the fuzzer's status.
 fuzz_one() {
-  local t="$1" secs="$2" work="$BUILD/corpus/$1" log="$BUILD/logs/$1.log"
+  local t="$1" secs="$2" work="${3:-$BUILD/corpus}/$1" log="$BUILD/logs/$1.log"
   mkdir -p "$work" "$BUILD/logs" "$BUILD/artifacts"
   local status=0
   "$BUILD/fuzz/${t}_fuzz" -max_total_time="$secs" -timeout=20 -rss_limit_mb=2048 -max_len=16384 \
