@@ -67,5 +67,7 @@ fuzz_one() {
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
   printf '%-14s %6ss %12s execs %8s exec/s  %s\n' "$t" "$secs" "${execs:-?}" "${rate:-?}" \
     "$([ $status -eq 0 ] && echo clean || echo "FAILED (status $status, see $log)")"
+  # The sanitizer's or libFuzzer's report, where a CI log shows it.
+  [ $status -eq 0 ] || grep -v -e '^#' -e '^INFO:' -e '^\*\*\*' "$log" | tail -n 40 >&2
   return $status
 }
