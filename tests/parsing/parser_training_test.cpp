@@ -14,7 +14,11 @@
 
 namespace {
 
-std::string tempPath(const std::string& name) { return testing::TempDir() + "parser_training_" + name; }
+// Per test, as CTest may run the tests of this file side by side.
+std::string tempPath(const std::string& name) {
+  return testing::TempDir() + "parser_training_" + testing::UnitTest::GetInstance()->current_test_info()->name() +
+         "_" + name;
+}
 
 void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
