@@ -6,6 +6,7 @@ BUILD="${KORVANE_FUZZ_BUILD:-$ROOT/build-fuzz}"
 DATA="${KORVANE_DATA_DIR:-$ROOT/../shared/data}"
 TARGETS=(model_v2 model_v1 tag_dict legal_trans load2dim template bank loadmap param_load param_line
          parse_driver projective srl_driver sense label_train feature_gen label_seq tag_lines)
+ALL_TARGETS=("${TARGETS[@]}")
 
 fuzz_build() {
   bash "$ROOT/scripts/setup-fuzz"
@@ -19,7 +20,7 @@ fuzz_build() {
 fuzz_data_seeds() {
   local out="$BUILD/data-seeds"
   rm -rf "$out"
-  for t in "${TARGETS[@]}"; do mkdir -p "$out/$t"; done
+  for t in "${ALL_TARGETS[@]}"; do mkdir -p "$out/$t"; done
   [ -d "$DATA" ] || return 0
   local conll="$DATA/en_ewt-dev.conll" tsv="$DATA/en_ewt-dev.tsv" txt="$DATA/en_ewt-dev.txt"
   local zhtsv="$DATA/zh_gsdsimp-train.tsv" zhtxt="$DATA/zh_gsdsimp-train.txt"
