@@ -1,5 +1,7 @@
 #include "decoding/fast_labeling.h"
 
+#include "maxent/exponentials.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -174,40 +176,7 @@ void FastWeightIndex::findMany(const std::string* names, size_t count, int* runs
 }
 
 double fastExponentials(const double* score, int n, double* probs) {
-  // Written as classification writes it: any change here changes costs.
-  double m = score[0];
-  for (int j = 1; j < n; ++j)
-    if (score[j] > m) m = score[j];
-  const double shift = m - 700 > 0 ? m - 700 : 0;
-  double sum = 0.0;
-  for (int j = n - 1; j >= 0; --j) {
-    const double e = std::exp(score[j] - shift);
-    probs[j] = e;
-    sum += e;
-  }
-  if (!(sum > 0.0) || !std::isfinite(sum)) {
-    double top = -std::numeric_limits<double>::infinity();
-    for (int j = 0; j < n; ++j)
-      if (score[j] > top) top = score[j];
-    sum = 0.0;
-    for (int j = n - 1; j >= 0; --j) {
-      double e;
-      if (std::isnan(score[j]) || top == -std::numeric_limits<double>::infinity()) {
-        e = 0.0;
-      } else if (std::isinf(top)) {
-        e = score[j] == top ? 1.0 : 0.0;
-      } else {
-        e = std::exp(score[j] - top);
-      }
-      probs[j] = e;
-      sum += e;
-    }
-    if (!(sum > 0.0) || !std::isfinite(sum)) {
-      for (int j = 0; j < n; ++j) probs[j] = 1.0;
-      sum = n;
-    }
-  }
-  return sum;
+  return exponentiateScores(score, n, NoPrior{}, probs);
 }
 
 // ---------------------------------------------------------------- tables

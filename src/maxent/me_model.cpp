@@ -1,5 +1,7 @@
 #include "maxent/me_model.h"
 
+#include "maxent/exponentials.h"
+
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -605,42 +607,8 @@ int ME_Model::conditional_probability2(const Sample& s, std::vector<double>& pro
   auto prior = [&](int j) {
     return static_cast<size_t>(j) < s.reference_dist.size() ? s.reference_dist[j] : 0.001;
   };
-  double m = score[0];
-  for (int j = 1; j < n; ++j)
-    if (score[j] > m) m = score[j];
-  const double shift = m - 700 > 0 ? m - 700 : 0;
-  double sum = 0.0;
-  for (int j = n - 1; j >= 0; --j) {
-    double e = std::exp(score[j] - shift);
-    if (withPrior) e *= prior(j);
-    probs[j] = e;
-    sum += e;
-  }
-  if (!(sum > 0.0) || !std::isfinite(sum)) {
-    // Every exponential underflowed (or a score is not finite): measure from
-    // the greatest score instead; NaN scores count as impossible.
-    double top = -std::numeric_limits<double>::infinity();
-    for (int j = 0; j < n; ++j)
-      if (score[j] > top) top = score[j];
-    sum = 0.0;
-    for (int j = n - 1; j >= 0; --j) {
-      double e;
-      if (std::isnan(score[j]) || top == -std::numeric_limits<double>::infinity()) {
-        e = 0.0;
-      } else if (std::isinf(top)) {
-        e = score[j] == top ? 1.0 : 0.0;
-      } else {
-        e = std::exp(score[j] - top);
-      }
-      if (withPrior) e *= prior(j);
-      probs[j] = e;
-      sum += e;
-    }
-    if (!(sum > 0.0) || !std::isfinite(sum)) {
-      for (int j = 0; j < n; ++j) probs[j] = 1.0;
-      sum = n;
-    }
-  }
+  const double sum = withPrior ? exponentiateScores(score.data(), n, prior, probs.data())
+                               : exponentiateScores(score.data(), n, NoPrior{}, probs.data());
   int best = 0;
   for (int j = 0; j < n; ++j) {
     probs[j] /= sum;
