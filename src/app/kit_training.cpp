@@ -202,6 +202,7 @@ const CRFPP::Option kEvaluateOptions[] = {
     {"language", 'l', "english", "LANG", "english or chinese: templates and line cutting (default english)"},
     {"model", 'm', nullptr, "FILE", "model file (default <language>.model)"},
     {"dict", 'd', nullptr, "FILE", "tag dictionary (default <language>.dict)"},
+    {"template", 't', nullptr, "FILE", "template file the model was trained with (default: the language's set)"},
     {nullptr, 0, nullptr, nullptr, nullptr}};
 const char kEvaluateSynopsis[] = "evaluate [options] GOLD";
 
@@ -247,10 +248,14 @@ int kitEvaluate(int argc, char** argv) {
   std::vector<_ftnind> templates;
   std::vector<int> templateOrder;
   int labelOrder = 0;
-  if (english)
+  const std::string templatePath = args.param.get<std::string>("template");
+  if (!templatePath.empty()) {
+    if (!loadTemplateSet(templatePath, templates, templateOrder, labelOrder)) return 1;
+  } else if (english) {
     getTemplateEnglishPoS(templates, templateOrder, labelOrder);
-  else
+  } else {
     getTemplateChinesePoS(templates, templateOrder, labelOrder);
+  }
   std::vector<CMiniStringBag> noLegalTable;
   // The tagger's own path: the fast labeller where it applies, else the reference.
   FastLabeler fast(model, templates, templateOrder, labelOrder, tagList, wordBag, wordTagBags, noLegalTable);

@@ -17,6 +17,7 @@
 #include "labels/tag_dictionary.h"
 #include "maxent/me_model.h"
 #include "templates/builtin_templates.h"
+#include "templates/template_reader.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -27,10 +28,12 @@ const int kMaxThreads = 256;
 
 void tagUsage(std::FILE* to, const char* name) {
   std::fprintf(to,
-               "Usage: korvane-kit %s [--language english|chinese] [--model F] [--dict F] [--threads N] [INPUT]\n"
+               "Usage: korvane-kit %s [--language english|chinese] [--model F] [--dict F] [--template F] [--threads N]\n"
+               "       [INPUT]\n"
                "  --language L   english or chinese, any case (default chinese)\n"
                "  --model F      model file (default english.model or chinese.model)\n"
                "  --dict F       tag dictionary (default english.dict or chinese.dict)\n"
+               "  --template F   template file the model was trained with (default: the language's set)\n"
                "  --threads N    tagging threads, 1 to %d (default: the number of cores)\n"
                "  INPUT          text to tag, one sentence per line (default: standard input, also \"-\")\n"
                "Writes one line of \"word/tag \" pairs per input line to standard output.\n",
@@ -264,7 +267,7 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
 
 int kitTag(int argc, char** argv) {
   const char* name = argc > 0 && argv[0] != nullptr ? argv[0] : "tag";
-  std::string language = "chinese", model, dict;
+  std::string language = "chinese", model, dict, templatePath;
   const char* input = nullptr;
   long threads = static_cast<long>(std::thread::hardware_concurrency());
   if (threads < 1) threads = 1;
@@ -278,7 +281,7 @@ int kitTag(int argc, char** argv) {
     }
     const char* option = nullptr;
     const char* value = nullptr;
-    for (const char* known : {"--language", "--model", "--dict", "--threads"}) {
+    for (const char* known : {"--language", "--model", "--dict", "--template", "--threads"}) {
       const size_t n = std::strlen(known);
       if (std::strcmp(arg, known) == 0) {
         option = known;
@@ -319,6 +322,8 @@ int kitTag(int argc, char** argv) {
       model = value;
     } else if (std::strcmp(option, "--dict") == 0) {
       dict = value;
+    } else if (std::strcmp(option, "--template") == 0) {
+      templatePath = value;
     } else {
       errno = 0;
       char* end = nullptr;
@@ -361,9 +366,12 @@ int kitTag(int argc, char** argv) {
       std::vector<_ftnind> templates;
       std::vector<int> order;
       int labelOrder = 0;
-      if (english) getTemplateEnglishPoS(templates, order, labelOrder);
+      bool haveTemplates = true;
+      if (!templatePath.empty()) haveTemplates = loadTemplateSet(templatePath, templates, order, labelOrder);
+      else if (english) getTemplateEnglishPoS(templates, order, labelOrder);
       else getTemplateChinesePoS(templates, order, labelOrder);
-      labeler.reset(new FastLabeler(me, templates, order, labelOrder, tagList, wordBag, wordTagBags, legal));
+      if (haveTemplates)
+        labeler.reset(new FastLabeler(me, templates, order, labelOrder, tagList, wordBag, wordTagBags, legal));
     }
   }
   int status = 1;

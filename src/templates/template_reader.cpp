@@ -347,3 +347,25 @@ int checkHRange(TokenTable& rows, std::vector<_ft>& items, bool strict) {
   }
   return 1;
 }
+
+bool loadTemplateSet(const std::string& path, std::vector<_ftnind>& templates, std::vector<int>& templateOrder,
+                     int& labelOrder) {
+  // The reader takes a missing file for an empty one.
+  std::FILE* probe = std::fopen(path.c_str(), "r");
+  if (probe == nullptr) {
+    std::fprintf(stderr, "Error: open file %s for reading.\n", path.c_str());
+    return false;
+  }
+  std::fclose(probe);
+  std::string name = path;
+  const int count = readTemplateFile3(&name[0], templates, templateOrder, labelOrder);
+  if (count < 0) {
+    std::fprintf(stderr, "Error: template file %s repeats a template name.\n", path.c_str());
+    return false;
+  }
+  if (count == 0) {
+    std::fprintf(stderr, "Error: template file %s holds no templates.\n", path.c_str());
+    return false;
+  }
+  return true;
+}

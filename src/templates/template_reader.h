@@ -10,6 +10,10 @@
 
 // Number of templates, or -1 when two templates share a name.
 int readTemplateFile3(char* path, std::vector<_ftnind>& templates, std::vector<int>& templateOrder, int& labelOrder);
+// readTemplateFile3 for the command line: false, with an "Error: ..." message,
+// when the file cannot be read, holds no template or repeats a name.
+bool loadTemplateSet(const std::string& path, std::vector<_ftnind>& templates, std::vector<int>& templateOrder,
+                     int& labelOrder);
 int parseTemplateLine(std::string& text, _ft& item);
 int checkFTNodeInfo(std::vector<_ftnind>& templates, std::vector<int>& flags);
 int checkFTNodeDPRel(std::vector<_ftnind>& templates);

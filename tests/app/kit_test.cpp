@@ -98,6 +98,58 @@ TEST(KitTrain, RejectsBadArgumentsAndFiles) {
   }
 }
 
+// A model trained with its own template file is evaluated and tagged with
+// that file: here the last letter of the word before "run" decides its tag,
+// which the built-in English set cannot see.
+TEST(KitTrain, TemplateFileServesTrainingEvaluationAndTagging) {
+  const std::string train = tempPath("t3.tsv"), tmpl = tempPath("t3.template"), model = tempPath("t3.model"),
+                    dict = tempPath("t3.dict"), text = tempPath("t3.txt"), empty = tempPath("t3_empty.template");
+  std::string gold;
+  for (int i = 0; i < 20; ++i) gold += "they\tPRP\nrun\tVBP\n\na\tDT\nrun\tNN\n\n";
+  writeFile(train, gold);
+  writeFile(tmpl, "U90:%x.chncharlast[-1,0]\nU91:%x[0,0]\n");
+  writeFile(text, "they run\na run\n");
+  writeFile(empty, "# nothing\n");
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(runKit({"train", "--template", tmpl, "--iterations", "100", train, model, dict}), 0);
+  testing::internal::GetCapturedStderr();
+
+  auto evaluate = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = {"evaluate", "--model", model, "--dict", dict};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(train);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = runKit(args);
+    const std::string out = testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 0);
+    return out.substr(0, out.find("  known"));
+  };
+  EXPECT_EQ(evaluate({"--template", tmpl}), "tokens 80  accuracy 100.00%");
+  EXPECT_NE(evaluate({}), "tokens 80  accuracy 100.00%");
+
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(runKit({"tag", "--language", "english", "--model", model, "--dict", dict, "--template", tmpl, text}), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "they/PRP run/VBP \na/DT run/NN \n");
+  testing::internal::GetCapturedStderr();
+
+  const std::string missing = tempPath("no_such.template");
+  for (const char* command : {"evaluate", "tag"}) {
+    for (const auto& bad : {std::make_pair(missing, missing), std::make_pair(empty, std::string("holds no templates"))}) {
+      testing::internal::CaptureStdout();
+      testing::internal::CaptureStderr();
+      const int status = runKit({command, "--model", model, "--dict", dict, "--template", bad.first, train});
+      testing::internal::GetCapturedStdout();
+      const std::string err = testing::internal::GetCapturedStderr();
+      EXPECT_EQ(status, 1) << command;
+      EXPECT_NE(err.find("Error: "), std::string::npos) << err;
+      EXPECT_NE(err.find(bad.second), std::string::npos) << err;
+    }
+  }
+}
+
 TEST(KitTrain, HelpGoesToStandardOutput) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(runKit({"train", "--help"}), 0);
