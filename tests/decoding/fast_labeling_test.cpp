@@ -562,20 +562,33 @@ struct Shipped {
   Tags tagList;
 };
 
-// Loads models/<language>.model and .dict (or those in $KORVANE_MODEL_DIR);
-// false (test skipped) when absent.
-bool loadShipped(const std::string& language, Shipped& s) {
+// Loads models/<name>.model and <language>.dict (or those in
+// $KORVANE_MODEL_DIR), with the language's built-in templates or, for a
+// name other than the language, <name>.template; false (test skipped) when
+// absent.
+bool loadShipped(const std::string& language, Shipped& s, const std::string& name = "") {
   const char* other = std::getenv("KORVANE_MODEL_DIR");
   const std::string dir = other != nullptr ? std::string(other) + "/" : std::string(KORVANE_SOURCE_DIR) + "/models/";
-  const std::string model = dir + language + ".model", dict = dir + language + ".dict";
+  const std::string modelName = name.empty() ? language : name;
+  const std::string model = dir + modelName + ".model", dict = dir + language + ".dict";
+  const std::string templateFile = dir + modelName + ".template";
   if (!std::ifstream(model) || !std::ifstream(dict)) return false;
+  if (!name.empty() && !std::ifstream(templateFile)) return false;
   testing::internal::CaptureStderr();
   const bool loaded = s.model.load_from_fileV2(model);
   testing::internal::GetCapturedStderr();
   EXPECT_TRUE(loaded);
   LoadCliqueLabelDict(const_cast<char*>(dict.c_str()), s.dict.words, s.dict.tags);
   for (int i = 0; i < s.model.num_classes(); ++i) s.tagList.push_back(s.model.get_class_label(i));
-  s.set = language == "english" ? english() : chinese();
+  if (!name.empty()) {
+    testing::internal::CaptureStderr();
+    EXPECT_GT(readTemplateFile3(const_cast<char*>(templateFile.c_str()), s.set.templates, s.set.order,
+                                s.set.labelOrder),
+              0);
+    testing::internal::GetCapturedStderr();
+  } else {
+    s.set = language == "english" ? english() : chinese();
+  }
   return loaded;
 }
 
@@ -585,12 +598,12 @@ size_t identityLineLimit() {
   return full != nullptr && std::strcmp(full, "1") == 0 ? static_cast<size_t>(-1) : 80;
 }
 
-void checkDataFile(const std::string& language, const std::string& dataFile) {
+void checkDataFile(const std::string& language, const std::string& dataFile, const std::string& name = "") {
   const std::string path = std::string(KORVANE_DATA_DIR) + "/" + dataFile;
   std::ifstream probe(path);
   if (!probe) GTEST_SKIP() << path << " is absent";
   Shipped s;
-  if (!loadShipped(language, s)) GTEST_SKIP() << "models/" << language << ".model or .dict is absent";
+  if (!loadShipped(language, s, name)) GTEST_SKIP() << "a shipped model, dictionary or template is absent";
   std::vector<CMiniStringBag> legal;
   FastLabeler fast(s.model, s.set.templates, s.set.order, s.set.labelOrder, s.tagList, s.dict.words, s.dict.tags,
                    legal);
@@ -619,5 +632,8 @@ void checkDataFile(const std::string& language, const std::string& dataFile) {
 
 TEST(FastLabelingShippedModels, EnglishDevelopmentText) { checkDataFile("english", "en_ewt-dev.txt"); }
 TEST(FastLabelingShippedModels, ChineseTrainingText) { checkDataFile("chinese", "zh_gsdsimp-train.txt"); }
+TEST(FastLabelingShippedModels, EnglishPlusDevelopmentText) {
+  checkDataFile("english", "en_ewt-dev.txt", "english-plus");
+}
 
 }  // namespace
