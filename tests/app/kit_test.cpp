@@ -32,6 +32,18 @@ int runKit(std::vector<std::string> args) {
   return kitMain(static_cast<int>(args.size()), argv.data());
 }
 
+// runKit with both output streams captured.
+int runKitCaptured(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const int status = runKit(args);
+  const std::string o = testing::internal::GetCapturedStdout();
+  const std::string e = testing::internal::GetCapturedStderr();
+  if (out != nullptr) *out = o;
+  if (err != nullptr) *err = e;
+  return status;
+}
+
 // A tiny tagged corpus in which the tag of "run" depends on the word before it.
 std::string corpus() {
   std::string text;
@@ -118,32 +130,26 @@ TEST(KitTrain, TemplateFileServesTrainingEvaluationAndTagging) {
     std::vector<std::string> args = {"evaluate", "--model", model, "--dict", dict};
     args.insert(args.end(), extra.begin(), extra.end());
     args.push_back(train);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = runKit(args);
-    const std::string out = testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, 0);
+    std::string out;
+    EXPECT_EQ(runKitCaptured(args, &out), 0);
     return out.substr(0, out.find("  known"));
   };
   EXPECT_EQ(evaluate({"--template", tmpl}), "tokens 80  accuracy 100.00%");
   EXPECT_NE(evaluate({}), "tokens 80  accuracy 100.00%");
 
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(runKit({"tag", "--language", "english", "--model", model, "--dict", dict, "--template", tmpl, text}), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "they/PRP run/VBP \na/DT run/NN \n");
-  testing::internal::GetCapturedStderr();
+  std::string tagged;
+  EXPECT_EQ(runKitCaptured({"tag", "--language", "english", "--model", model, "--dict", dict, "--template", tmpl, text},
+                           &tagged),
+            0);
+  EXPECT_EQ(tagged, "they/PRP run/VBP \na/DT run/NN \n");
 
   const std::string missing = tempPath("no_such.template");
   for (const char* command : {"evaluate", "tag"}) {
     for (const auto& bad : {std::make_pair(missing, missing), std::make_pair(empty, std::string("holds no templates"))}) {
-      testing::internal::CaptureStdout();
-      testing::internal::CaptureStderr();
-      const int status = runKit({command, "--model", model, "--dict", dict, "--template", bad.first, train});
-      testing::internal::GetCapturedStdout();
-      const std::string err = testing::internal::GetCapturedStderr();
-      EXPECT_EQ(status, 1) << command;
+      std::string err;
+      EXPECT_EQ(runKitCaptured({command, "--model", model, "--dict", dict, "--template", bad.first, train}, nullptr, &err),
+                1)
+          << command;
       EXPECT_NE(err.find("Error: "), std::string::npos) << err;
       EXPECT_NE(err.find(bad.second), std::string::npos) << err;
     }
@@ -169,12 +175,8 @@ TEST(ShippedModels, EnglishDevelopmentAccuracy) {
     std::vector<std::string> args = {"evaluate", "--dict", models + "english.dict"};
     args.insert(args.end(), c.extra.begin(), c.extra.end());
     args.push_back(gold);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int status = runKit(args);
-    const std::string out = testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
-    ASSERT_EQ(status, 0) << c.extra[1];
+    std::string out;
+    ASSERT_EQ(runKitCaptured(args, &out), 0) << c.extra[1];
     double accuracy = 0;
     ASSERT_EQ(std::sscanf(out.c_str(), "tokens 25147  accuracy %lf%%", &accuracy), 1) << out;
     EXPECT_GE(accuracy, c.floor) << c.extra[1] << "\n" << out;
