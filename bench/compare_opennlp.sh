@@ -13,14 +13,18 @@
 # package opennlp) is absent.
 #
 # Environment: RUNS (default 5), MIN_TOKENS (default 250000), MODEL_DIR
-# (default models/), BUILD_DIR, DATA_DIR, JOBS.
+# (default models/), BUILD_DIR, DATA_DIR, JOBS, CPU: a core number to pin
+# both programs to (with taskset), so that both run on one core: the JVM's
+# compiler and collector threads then share it with the tagging thread, and
+# cores of unequal speed (common on virtual machines) do not favour either.
 set -euo pipefail
 export LC_ALL=C
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-data=${DATA_DIR:-$root/../shared/data}
-models=${MODEL_DIR:-$root/models}
-build=${BUILD_DIR:-$root/build-bench}
+data=$(realpath -m "${DATA_DIR:-$root/../shared/data}")
+models=$(realpath -m "${MODEL_DIR:-$root/models}")
+# Absolute, since the runs change directory.
+build=$(realpath -m "${BUILD_DIR:-$root/build-bench}")
 runs=${RUNS:-5}
 min_tokens=${MIN_TOKENS:-250000}
 jobs=${JOBS:-2}
@@ -67,11 +71,17 @@ else
   echo "opennlp is not installed (Debian package opennlp): only korvane is timed"
 fi
 
+pin=()
+if [ -n "${CPU:-}" ]; then
+  pin=(taskset -c "$CPU")
+  echo "== both programs pinned to core $CPU"
+fi
+
 # time_run LOG COMMAND...: appends "wall cpu" of one run to LOG
 time_run() {
   local log=$1
   shift
-  /usr/bin/time -f '%e %U %S' -o "$work/last.time" "$@"
+  /usr/bin/time -f '%e %U %S' -o "$work/last.time" "${pin[@]}" "$@"
   awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$work/last.time" >>"$log"
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

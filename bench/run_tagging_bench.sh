@@ -16,9 +16,10 @@ set -euo pipefail
 export LC_ALL=C
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-data=${DATA_DIR:-$root/../shared/data}
-models=${MODEL_DIR:-$root/models}
-build=${BUILD_DIR:-$root/build-bench}
+data=$(realpath -m "${DATA_DIR:-$root/../shared/data}")
+models=$(realpath -m "${MODEL_DIR:-$root/models}")
+# Absolute, since the runs change directory.
+build=$(realpath -m "${BUILD_DIR:-$root/build-bench}")
 min_tokens=${MIN_TOKENS:-250000}
 ref_fraction=${REF_FRACTION:-1}
 jobs=${JOBS:-2}
