@@ -14,7 +14,7 @@
 namespace {
 
 const char kEvaluateUsage[] =
-    "usage: evaluate-parser [options] -m MODEL GOLD\n"
+    "Usage: korvane-kit evaluate-parser [options] -m MODEL GOLD\n"
     "Parses GOLD (token rows with the gold 1-based head in column 8, 0 = root, and\n"
     "the relation in column 9; sentences end with an empty line) and prints the\n"
     "unlabelled and labelled attachment scores, with and without punctuation, and\n"

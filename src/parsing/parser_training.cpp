@@ -22,7 +22,7 @@
 namespace {
 
 const char kTrainUsage[] =
-    "usage: train-parser [options] TRAIN MODEL\n"
+    "Usage: korvane-kit train-parser [options] TRAIN MODEL\n"
     "Trains a dependency-parser model on the trees of TRAIN (token rows with the\n"
     "1-based head in column 8, 0 = root, and the relation in column 9; sentences\n"
     "end with an empty line). Non-projective trees are projectivized first. MODEL\n"

@@ -10,7 +10,7 @@
 namespace {
 
 const char kParseUsage[] =
-    "usage: parse [-d DRIVER] -m MODEL -t TEMPLATE INPUT OUTPUT\n"
+    "Usage: korvane-kit parse [-d DRIVER] -m MODEL -t TEMPLATE INPUT OUTPUT\n"
     "Parses the token rows of INPUT (sentences separated by empty lines) and\n"
     "writes every row with its predicted head (0 = root) and relation to OUTPUT.\n"
     "  -m, --model MODEL        model file, version 2 (required)\n"

@@ -10,14 +10,14 @@
 namespace {
 
 const char kProjectivizeUsage[] =
-    "usage: projectivize INPUT OUTPUT\n"
+    "Usage: korvane-kit projectivize INPUT OUTPUT\n"
     "Rewrites the dependency file INPUT (columns 8 head, 9 relation, from 0;\n"
     "sentences separated by empty lines) to OUTPUT with every tree projective:\n"
     "heads are lifted to the grandparent first, to any token second; sentences\n"
     "neither strategy repairs are left out. Prints the counts.\n";
 
 const char kDeprojectivizeUsage[] =
-    "usage: deprojectivize [-e ENCODING] INPUT OUTPUT\n"
+    "Usage: korvane-kit deprojectivize [-e ENCODING] INPUT OUTPUT\n"
     "Turns relations of the form relation|marker in the dependency file INPUT\n"
     "back into arcs and writes the file to OUTPUT.\n"
     "  -e, --encoding 2|3  2: the head is a sibling whose relation is the marker\n"

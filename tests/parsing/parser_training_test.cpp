@@ -277,11 +277,11 @@ TEST_F(ParserTraining, MisuseGivesTheUsage) {
     EXPECT_EQ(c.command(static_cast<int>(argv.size()), argv.data()), 2);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
-    EXPECT_NE(err.find("usage: "), std::string::npos) << err;
+    EXPECT_NE(err.find("Usage: korvane-kit "), std::string::npos) << err;
   }
   const CommandRun help = runCommand(kitTrainParser, {"train-parser", "--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("usage: train-parser [options] TRAIN MODEL\n", 0), 0u) << help.out;
+  EXPECT_EQ(help.out.rfind("Usage: korvane-kit train-parser [options] TRAIN MODEL\n", 0), 0u) << help.out;
 }
 
 TEST_F(ParserTraining, EvaluationFailures) {

@@ -90,7 +90,7 @@ TEST_F(KitParse, MisuseAndFailure) {
     EXPECT_EQ(o.status, c.status) << c.message;
     EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
     if (c.status == 2) {
-      EXPECT_NE(o.err.find("usage: parse [-d DRIVER] -m MODEL -t TEMPLATE INPUT OUTPUT"), std::string::npos);
+      EXPECT_NE(o.err.find("Usage: korvane-kit parse [-d DRIVER] -m MODEL -t TEMPLATE INPUT OUTPUT"), std::string::npos);
     }
   }
   const Outcome help = kit({"parse", "-h"});

@@ -48,7 +48,7 @@ TEST(KitProjectivize, MisuseAndFailure) {
     const char* message;
   };
   const Case cases[] = {
-      {{"projectivize"}, 2, "usage: projectivize INPUT OUTPUT"},
+      {{"projectivize"}, 2, "Usage: korvane-kit projectivize INPUT OUTPUT"},
       {{"projectivize", "a"}, 2, "expected INPUT and OUTPUT"},
       {{"projectivize", "a", "b", "c"}, 2, "expected INPUT and OUTPUT"},
       {{"projectivize", "-x", "a", "b"}, 2, "unknown option -x"},
@@ -61,7 +61,7 @@ TEST(KitProjectivize, MisuseAndFailure) {
   }
   const Outcome help = run(kitProjectivize, {"projectivize", "--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("usage:"), std::string::npos);
+  EXPECT_NE(help.out.find("Usage: korvane-kit projectivize"), std::string::npos);
 }
 
 TEST(KitDeprojectivize, ChoosesTheEncoding) {
@@ -85,7 +85,7 @@ TEST(KitDeprojectivize, ChoosesTheEncoding) {
   const Case cases[] = {
       {{"deprojectivize", "-e", "4", in, out}, 2, "encoding must be 2 or 3, not 4"},
       {{"deprojectivize", in, out, "-e"}, 2, "missing value of -e"},
-      {{"deprojectivize", in}, 2, "usage: deprojectivize [-e ENCODING] INPUT OUTPUT"},
+      {{"deprojectivize", in}, 2, "Usage: korvane-kit deprojectivize [-e ENCODING] INPUT OUTPUT"},
       {{"deprojectivize", in, "/nonexistent/dir/out"}, 1, "Error: open /nonexistent/dir/out for writing."},
   };
   for (const Case& c : cases) {
