@@ -8,21 +8,11 @@
 
 #include "app/kit_commands.h"
 #include "maxent/me_model.h"
+#include "test_files.h"
 
 namespace {
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "kit_" + name; }
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 int runKit(std::vector<std::string> args) {
   args.insert(args.begin(), "korvane-kit");

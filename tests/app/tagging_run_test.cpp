@@ -11,23 +11,13 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "test_files.h"
 
 namespace {
 
 typedef std::vector<std::vector<std::string>> Sequences;
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "tagging_run_" + name; }
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 bool exists(const std::string& path) {
   struct stat st;

@@ -14,14 +14,13 @@
 #include "labels/tag_dictionary.h"
 #include "templates/builtin_templates.h"
 #include "text/line_utils.h"
+#include "test_files.h"
 
 namespace {
 
 typedef std::vector<std::string> Tags;
 
 std::string temp(const std::string& name) { return testing::TempDir() + "decoding_commands_test_" + name; }
-
-void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 
 int run(std::vector<std::string> args, std::string* out = nullptr, std::string* err = nullptr) {

@@ -11,17 +11,11 @@
 
 #include "app/globals.h"
 #include "app/tagging_run.h"
+#include "test_files.h"
 
 namespace {
 
 std::string temp(const std::string& name) { return testing::TempDir() + "tagging_path_test_" + name; }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 std::string runDriver(const std::string& model, const std::string& dict, const std::string& input,
                       const std::string& output, bool reference) {

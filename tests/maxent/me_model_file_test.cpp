@@ -13,24 +13,13 @@
 #include <vector>
 
 #include "maxent/me_model.h"
+#include "test_files.h"
 
 namespace {
 
 using Triple = std::tuple<std::string, std::string, double>;
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "me_file_" + name; }
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "maxent/me_model.h"
+#include "test_files.h"
 
 namespace {
 
@@ -16,11 +17,6 @@ using Triple = std::tuple<std::string, std::string, double>;
 using FeatureList = std::list<std::pair<std::pair<std::string, std::string>, double>>;
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "me_train_" + name; }
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 ME_Sample sample(const std::string& label, std::vector<std::string> features,
                  std::vector<std::pair<std::string, double>> valued = {}) {

@@ -11,6 +11,7 @@
 
 #include "parsing/oracle.h"
 #include "templates/template_reader.h"
+#include "test_files.h"
 
 namespace {
 
@@ -18,15 +19,6 @@ namespace {
 std::string tempPath(const std::string& name) {
   return testing::TempDir() + "parser_training_" + testing::UnitTest::GetInstance()->current_test_info()->name() +
          "_" + name;
-}
-
-void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // Rows in the treebank layout: id form lemma coarse-tag tag form lemma tag head relation predicate.

@@ -11,21 +11,11 @@
 
 #include "app/globals.h"
 #include "templates/template_reader.h"
+#include "test_files.h"
 
 namespace {
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "parsing_drivers_" + name; }
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Features name the state: the token below the stack top, the stack top and
 // the next input ("_X0" where the stack has no such entry).

@@ -12,21 +12,11 @@
 #include "parsing/dependency_info.h"
 #include "projectivity/projectivity.h"
 #include "text/line_utils.h"
+#include "test_files.h"
 
 namespace {
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "projective_file_" + name; }
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // One 11-column row: id, word, then filler up to column 8 (1-based head) and 9 (relation).
 std::string row(int id, const std::string& head, const std::string& relation) {

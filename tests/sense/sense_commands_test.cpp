@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "test_files.h"
 
 namespace {
 
@@ -32,18 +33,6 @@ KitResult kit(std::vector<std::string> args) {
 }
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "sense_kit_" + name; }
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << text;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 const std::string kInput =
     "1 John x x x x John NNP __ 2 A0 0 _\n"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "test_files.h"
 
 namespace {
 
@@ -30,18 +31,6 @@ _bankSense sense(const std::string& name, std::vector<_bankExample> examples) {
 }
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "sense_" + name; }
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << text;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 bool exists(const std::string& path) { return std::ifstream(path).good(); }
 

@@ -16,22 +16,11 @@
 
 #include "maxent/me_model.h"
 #include "tools/tools_commands.h"
+#include "test_files.h"
 
 namespace {
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "update_" + name; }
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
