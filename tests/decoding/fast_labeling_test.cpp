@@ -17,38 +17,15 @@
 #include "templates/builtin_templates.h"
 #include "templates/template_reader.h"
 #include "text/line_utils.h"
+#include "template_sets.h"
 
 namespace {
 
 typedef std::vector<std::string> Tags;
 
-struct TemplateSet {
-  std::vector<_ftnind> templates;
-  std::vector<int> order;
-  int labelOrder = 0;
-};
-
-TemplateSet english() {
-  TemplateSet s;
-  getTemplateEnglishPoS(s.templates, s.order, s.labelOrder);
-  return s;
-}
-
-TemplateSet chinese() {
-  TemplateSet s;
-  getTemplateChinesePoS(s.templates, s.order, s.labelOrder);
-  return s;
-}
-
-TemplateSet fromText(const std::string& text) {
-  const std::string path = testing::TempDir() + "fast_labeling_test.template";
-  std::ofstream(path) << text;
-  TemplateSet s;
-  testing::internal::CaptureStderr();
-  readTemplateFile3(const_cast<char*>(path.c_str()), s.templates, s.order, s.labelOrder);
-  testing::internal::GetCapturedStderr();
-  return s;
-}
+TemplateSet english() { return englishTemplates(); }
+TemplateSet chinese() { return chineseTemplates(); }
+TemplateSet fromText(const std::string& text) { return templatesFromText(text); }
 
 struct Dictionary {
   CMiniStringBag words;
