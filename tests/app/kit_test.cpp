@@ -9,6 +9,7 @@
 #include "app/kit_commands.h"
 #include "maxent/me_model.h"
 #include "test_files.h"
+#include "test_command.h"
 
 namespace {
 
@@ -23,15 +24,12 @@ int runKit(std::vector<std::string> args) {
 }
 
 // runKit with both output streams captured.
-int runKitCaptured(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  const int status = runKit(args);
-  const std::string o = testing::internal::GetCapturedStdout();
-  const std::string e = testing::internal::GetCapturedStderr();
-  if (out != nullptr) *out = o;
-  if (err != nullptr) *err = e;
-  return status;
+int runKitCaptured(std::vector<std::string> args, std::string* out = nullptr, std::string* err = nullptr) {
+  args.insert(args.begin(), "korvane-kit");
+  const CommandOutcome o = runCommand(kitMain, args);
+  if (out != nullptr) *out = o.out;
+  if (err != nullptr) *err = o.err;
+  return o.status;
 }
 
 // A tiny tagged corpus in which the tag of "run" depends on the word before it.

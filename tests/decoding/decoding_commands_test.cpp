@@ -15,6 +15,7 @@
 #include "templates/builtin_templates.h"
 #include "text/line_utils.h"
 #include "test_files.h"
+#include "test_command.h"
 
 namespace {
 
@@ -24,16 +25,10 @@ std::string temp(const std::string& name) { return testing::TempDir() + "decodin
 
 
 int run(std::vector<std::string> args, std::string* out = nullptr, std::string* err = nullptr) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  const int status = kitTag(static_cast<int>(argv.size()), argv.data());
-  const std::string o = testing::internal::GetCapturedStdout();
-  const std::string e = testing::internal::GetCapturedStderr();
-  if (out) *out = o;
-  if (err) *err = e;
-  return status;
+  const CommandOutcome o = runCommand(kitTag, args);
+  if (out != nullptr) *out = o.out;
+  if (err != nullptr) *err = o.err;
+  return o.status;
 }
 
 const char* const kWords[] = {"The", "cat", "sat", "on", "the", "mat", ",", ".", "\xd6\xd0\xb9\xfa", "\xa3\xac",

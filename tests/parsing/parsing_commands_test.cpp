@@ -1,4 +1,5 @@
 #include "parsing/parsing_commands.h"
+#include "test_command.h"
 
 #include <gtest/gtest.h>
 
@@ -11,22 +12,9 @@ namespace {
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "parsing_commands_" + name; }
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = CommandOutcome;
 
-Outcome kit(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  Outcome o;
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  o.status = kitParse(static_cast<int>(argv.size()), argv.data());
-  o.err = testing::internal::GetCapturedStderr();
-  o.out = testing::internal::GetCapturedStdout();
-  return o;
-}
+Outcome kit(std::vector<std::string> args) { return runCommand(kitParse, args); }
 
 class KitParse : public testing::Test {
  protected:

@@ -1,4 +1,5 @@
 #include "projectivity/projectivity_commands.h"
+#include "test_command.h"
 
 #include <gtest/gtest.h>
 
@@ -11,22 +12,9 @@ namespace {
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "projectivity_commands_" + name; }
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = CommandOutcome;
 
-Outcome run(int (*command)(int, char**), std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  Outcome o;
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  o.status = command(static_cast<int>(argv.size()), argv.data());
-  o.err = testing::internal::GetCapturedStderr();
-  o.out = testing::internal::GetCapturedStdout();
-  return o;
-}
+Outcome run(int (*command)(int, char**), std::vector<std::string> args) { return runCommand(command, args); }
 
 const char kTree[] =
     "1 a a X X a a X 3 x _\n2 b b X X b b X 3 x _\n3 c c X X c c X 0 root _\n4 d d X X d d X 1 x _\n\n";

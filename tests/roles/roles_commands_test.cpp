@@ -7,28 +7,17 @@
 
 #include "app/globals.h"
 #include "roles_test_util.h"
+#include "test_command.h"
 
 namespace {
 
 using namespace roles_test;
 
-struct KitResult {
-  int status;
-  std::string out, err;
-};
+using KitResult = CommandOutcome;
 
 KitResult kit(std::vector<std::string> args) {
   args.insert(args.begin(), "srl");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  KitResult r;
-  r.status = kitSrl(static_cast<int>(args.size()), argv.data());
-  r.out = testing::internal::GetCapturedStdout();
-  r.err = testing::internal::GetCapturedStderr();
-  return r;
+  return runCommand(kitSrl, args);
 }
 
 const std::string kInput =

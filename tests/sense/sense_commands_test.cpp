@@ -10,26 +10,15 @@
 
 #include "app/globals.h"
 #include "test_files.h"
+#include "test_command.h"
 
 namespace {
 
-struct KitResult {
-  int status;
-  std::string out, err;
-};
+using KitResult = CommandOutcome;
 
 KitResult kit(std::vector<std::string> args) {
   args.insert(args.begin(), "sense");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  KitResult r;
-  r.status = kitSense(static_cast<int>(args.size()), argv.data());
-  r.out = testing::internal::GetCapturedStdout();
-  r.err = testing::internal::GetCapturedStderr();
-  return r;
+  return runCommand(kitSense, args);
 }
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "sense_kit_" + name; }
