@@ -250,7 +250,7 @@ int kitEvaluate(int argc, char** argv) {
   int labelOrder = 0;
   const std::string templatePath = args.param.get<std::string>("template");
   if (!templatePath.empty()) {
-    if (!loadTemplateSet(templatePath, templates, templateOrder, labelOrder)) return 1;
+    if (!loadTemplateSet(templatePath, templates, templateOrder, labelOrder, 2)) return 1;
   } else if (english) {
     getTemplateEnglishPoS(templates, templateOrder, labelOrder);
   } else {

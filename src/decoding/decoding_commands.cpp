@@ -367,11 +367,15 @@ int kitTag(int argc, char** argv) {
       std::vector<int> order;
       int labelOrder = 0;
       bool haveTemplates = true;
-      if (!templatePath.empty()) haveTemplates = loadTemplateSet(templatePath, templates, order, labelOrder);
+      if (!templatePath.empty()) haveTemplates = loadTemplateSet(templatePath, templates, order, labelOrder, 2);
       else if (english) getTemplateEnglishPoS(templates, order, labelOrder);
       else getTemplateChinesePoS(templates, order, labelOrder);
       if (haveTemplates)
         labeler.reset(new FastLabeler(me, templates, order, labelOrder, tagList, wordBag, wordTagBags, legal));
+      if (labeler && !labeler->supported()) {
+        std::fprintf(stderr, "Error: model file %s is too large to tag with.\n", model.c_str());
+        labeler.reset();
+      }
     }
   }
   int status = 1;

@@ -349,7 +349,7 @@ int checkHRange(TokenTable& rows, std::vector<_ft>& items, bool strict) {
 }
 
 bool loadTemplateSet(const std::string& path, std::vector<_ftnind>& templates, std::vector<int>& templateOrder,
-                     int& labelOrder) {
+                     int& labelOrder, int maxLabelOrder) {
   // The reader takes a missing file for an empty one.
   std::FILE* probe = std::fopen(path.c_str(), "r");
   if (probe == nullptr) {
@@ -365,6 +365,11 @@ bool loadTemplateSet(const std::string& path, std::vector<_ftnind>& templates, s
   }
   if (count == 0) {
     std::fprintf(stderr, "Error: template file %s holds no templates.\n", path.c_str());
+    return false;
+  }
+  if (maxLabelOrder >= 0 && labelOrder > maxLabelOrder) {
+    std::fprintf(stderr, "Error: template file %s reads %d labels back; at most %d can be decoded.\n", path.c_str(),
+                 labelOrder, maxLabelOrder);
     return false;
   }
   return true;

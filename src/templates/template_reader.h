@@ -11,9 +11,10 @@
 // Number of templates, or -1 when two templates share a name.
 int readTemplateFile3(char* path, std::vector<_ftnind>& templates, std::vector<int>& templateOrder, int& labelOrder);
 // readTemplateFile3 for the command line: false, with an "Error: ..." message,
-// when the file cannot be read, holds no template or repeats a name.
+// when the file cannot be read, holds no template, repeats a name or reads
+// further back than maxLabelOrder labels (-1: no limit).
 bool loadTemplateSet(const std::string& path, std::vector<_ftnind>& templates, std::vector<int>& templateOrder,
-                     int& labelOrder);
+                     int& labelOrder, int maxLabelOrder = -1);
 int parseTemplateLine(std::string& text, _ft& item);
 int checkFTNodeInfo(std::vector<_ftnind>& templates, std::vector<int>& flags);
 int checkFTNodeDPRel(std::vector<_ftnind>& templates);

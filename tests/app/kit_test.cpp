@@ -103,13 +103,15 @@ TEST(KitTrain, RejectsBadArgumentsAndFiles) {
 // which the built-in English set cannot see.
 TEST(KitTrain, TemplateFileServesTrainingEvaluationAndTagging) {
   const std::string train = tempPath("t3.tsv"), tmpl = tempPath("t3.template"), model = tempPath("t3.model"),
-                    dict = tempPath("t3.dict"), text = tempPath("t3.txt"), empty = tempPath("t3_empty.template");
+                    dict = tempPath("t3.dict"), text = tempPath("t3.txt"), empty = tempPath("t3_empty.template"),
+                    deep = tempPath("t3_deep.template");
   std::string gold;
   for (int i = 0; i < 20; ++i) gold += "they\tPRP\nrun\tVBP\n\na\tDT\nrun\tNN\n\n";
   writeFile(train, gold);
   writeFile(tmpl, "U90:%x.chncharlast[-1,0]\nU91:%x[0,0]\n");
   writeFile(text, "they run\na run\n");
   writeFile(empty, "# nothing\n");
+  writeFile(deep, "U91:%x[0,0]\nB3\n");  // three labels back: no decoder for that
   testing::internal::CaptureStderr();
   ASSERT_EQ(runKit({"train", "--template", tmpl, "--iterations", "100", train, model, dict}), 0);
   testing::internal::GetCapturedStderr();
@@ -133,7 +135,8 @@ TEST(KitTrain, TemplateFileServesTrainingEvaluationAndTagging) {
 
   const std::string missing = tempPath("no_such.template");
   for (const char* command : {"evaluate", "tag"}) {
-    for (const auto& bad : {std::make_pair(missing, missing), std::make_pair(empty, std::string("holds no templates"))}) {
+    for (const auto& bad : {std::make_pair(missing, missing), std::make_pair(empty, std::string("holds no templates")),
+                            std::make_pair(deep, std::string("at most 2"))}) {
       std::string err;
       EXPECT_EQ(runKitCaptured({command, "--model", model, "--dict", dict, "--template", bad.first, train}, nullptr, &err),
                 1)
