@@ -154,6 +154,16 @@ int kitTrain(int argc, char** argv) {
     }
   }
 
+  // Refused before minutes of training: a set the taggers cannot decode, an
+  // empty set, or one that repeats a name (the sample generator would then
+  // use no template at all).
+  {
+    std::vector<_ftnind> templates;
+    std::vector<int> templateOrder;
+    int labelOrder = 0;
+    if (!loadTemplateSet(templatePath, templates, templateOrder, labelOrder, 2)) return 1;
+  }
+
   const auto start = std::chrono::steady_clock::now();
   ME_Model model;
   if (FeatureGenLabelTrain(&templatePath[0], &trainPath[0], model, true) < 0) {

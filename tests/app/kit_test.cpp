@@ -74,8 +74,10 @@ TEST(KitTrain, RejectsBadArgumentsAndFiles) {
     const char* message;
   };
   const std::string missing = tempPath("no_such_file");
-  const std::string train = tempPath("train2.tsv");
+  const std::string train = tempPath("train2.tsv"), deep = tempPath("deep.template"), twice = tempPath("twice.template");
   writeFile(train, corpus());
+  writeFile(deep, "U01:%x[0,0]\nB3\n");
+  writeFile(twice, "U01:%x[0,0]\nU01:%x[1,0]\n");
   const Case cases[] = {
       {{"train", train}, 2, "wrong number of file arguments"},
       {{"train", train, tempPath("x.model")}, 2, "give either --language or --template"},
@@ -83,6 +85,8 @@ TEST(KitTrain, RejectsBadArgumentsAndFiles) {
       {{"train", "--language", "english", "--cutoff", "two", train, tempPath("x.model")}, 2, "--cutoff"},
       {{"train", "--language", "klingon", train, tempPath("x.model")}, 1, "no template file"},
       {{"train", "--language", "english", missing, tempPath("x.model")}, 1, missing.c_str()},
+      {{"train", "--template", deep, train, tempPath("x.model")}, 1, "reads 3 labels back; at most 2"},
+      {{"train", "--template", twice, train, tempPath("x.model")}, 1, "repeats a template name"},
       {{"train", "--bogus", train}, 2, "unrecognized option `--bogus`"},
       {{"evaluate", "--language", "french", train}, 2, "unknown language french"},
       {{"evaluate", "--model", missing, train}, 1, missing.c_str()},
