@@ -12,6 +12,7 @@
 #include "parsing/oracle.h"
 #include "templates/template_reader.h"
 #include "test_files.h"
+#include "test_command.h"
 
 namespace {
 
@@ -52,24 +53,7 @@ const char kSmallTemplate[] =
     "U06:%s0[0,0]%x[0,0]|a_distance\n"
     "B\n";
 
-struct CommandRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CommandRun runCommand(int (*command)(int, char**), std::initializer_list<std::string> args) {
-  std::vector<std::string> words(args);
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(&w[0]);
-  CommandRun r;
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  r.status = command(static_cast<int>(argv.size()), argv.data());
-  r.err = testing::internal::GetCapturedStderr();
-  r.out = testing::internal::GetCapturedStdout();
-  return r;
-}
+using CommandRun = CommandOutcome;
 
 class ParserTraining : public testing::Test {
  protected:
