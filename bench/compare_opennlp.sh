@@ -18,30 +18,14 @@
 # compiler and collector threads then share it with the tagging thread, and
 # cores of unequal speed (common on virtual machines) do not favour either.
 set -euo pipefail
-export LC_ALL=C
-
-root=$(cd "$(dirname "$0")/.." && pwd)
-data=$(realpath -m "${DATA_DIR:-$root/../shared/data}")
-models=$(realpath -m "${MODEL_DIR:-$root/models}")
-# Absolute, since the runs change directory.
-build=$(realpath -m "${BUILD_DIR:-$root/build-bench}")
+source "$(dirname "$0")/common.sh"
 runs=${RUNS:-5}
 min_tokens=${MIN_TOKENS:-250000}
-jobs=${JOBS:-2}
 
 for f in "$models/english.model" "$models/english.dict" "$data/en_ewt-dev.txt" "$data/en_ewt-train.tsv"; do
   [ -f "$f" ] || { echo "missing $f" >&2; exit 1; }
 done
-if [ ! -x /usr/bin/time ]; then
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get install -y -qq time >/dev/null
-fi
-
-echo "== building korvane (Release) in $build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_TESTS=OFF >/dev/null
-cmake --build "$build" --target korvane_tagger -j"$jobs" >/dev/null
-korvane=$build/src/app/korvane
+bench_build
 
 work=$build/opennlp-compare
 mkdir -p "$work"

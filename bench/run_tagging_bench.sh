@@ -13,27 +13,10 @@
 # also timed on that share for the output check), MODEL_DIR (default models/),
 # BUILD_DIR, DATA_DIR, JOBS.
 set -euo pipefail
-export LC_ALL=C
-
-root=$(cd "$(dirname "$0")/.." && pwd)
-data=$(realpath -m "${DATA_DIR:-$root/../shared/data}")
-models=$(realpath -m "${MODEL_DIR:-$root/models}")
-# Absolute, since the runs change directory.
-build=$(realpath -m "${BUILD_DIR:-$root/build-bench}")
+source "$(dirname "$0")/common.sh"
 min_tokens=${MIN_TOKENS:-250000}
 ref_fraction=${REF_FRACTION:-1}
-jobs=${JOBS:-2}
-
-if [ ! -x /usr/bin/time ]; then
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get install -y -qq time >/dev/null
-fi
-
-echo "== building korvane (Release) in $build"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_TESTS=OFF >/dev/null
-cmake --build "$build" --target korvane_tagger -j"$jobs" >/dev/null
-korvane=$build/src/app/korvane
+bench_build
 
 work=$build/tagging-bench
 mkdir -p "$work"
