@@ -1,4 +1,6 @@
-#pragma once
+// The exponential step of classification.
+#ifndef KORVANE_MAXENT_EXPONENTIALS_H
+#define KORVANE_MAXENT_EXPONENTIALS_H
 
 #include <cmath>
 #include <limits>
@@ -52,3 +54,5 @@ double exponentiateScores(const double* score, int n, Prior prior, double* probs
   }
   return sum;
 }
+
+#endif
