@@ -116,9 +116,7 @@ TEST(KitTrain, TemplateFileServesTrainingEvaluationAndTagging) {
   writeFile(text, "they run\na run\n");
   writeFile(empty, "# nothing\n");
   writeFile(deep, "U91:%x[0,0]\nB3\n");  // three labels back: no decoder for that
-  testing::internal::CaptureStderr();
-  ASSERT_EQ(runKit({"train", "--template", tmpl, "--iterations", "100", train, model, dict}), 0);
-  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(runKitCaptured({"train", "--template", tmpl, "--iterations", "100", train, model, dict}), 0);
 
   auto evaluate = [&](std::vector<std::string> extra) {
     std::vector<std::string> args = {"evaluate", "--model", model, "--dict", dict};
