@@ -90,12 +90,7 @@ struct TableBuilder {
     labelIds.emplace(label, id);
     return id;
   }
-  int putName(const std::string& name) {
-    if (!names.ids.empty() && !(std::prev(names.ids.end())->first < name)) return names.Put(name);
-    const int id = names.count++;
-    names.ids.emplace_hint(names.ids.end(), name, id);
-    return id;
-  }
+  int putName(const std::string& name) { return names.PutAfterLast(name); }
   int putKey(const ME_Model::ME_Feature& f) {
     if (!bag.index_by_key.empty() && !(std::prev(bag.index_by_key.end())->first < f.body())) return bag.Put(f);
     const int index = static_cast<int>(bag.keys.size());
@@ -127,6 +122,50 @@ struct TableBuilder {
     model.label_count = model.labels.Size();
     model.init_feature2mef();
   }
+};
+
+// Occurrence counts of feature keys: open addressing over the keys, which
+// are dense small integers, far faster than a node-based map for the
+// millions of occurrences of a training set.
+class KeyCounts {
+ public:
+  void add(uint32_t key, long long amount) { at(key) += amount; }
+  // The count of key, 0 for a new one.
+  long long& at(uint32_t key) {
+    if ((used_ + 1) * 2 > keys_.size()) grow();
+    const size_t mask = keys_.size() - 1;
+    const uint64_t stored = static_cast<uint64_t>(key) + 1;
+    size_t i = static_cast<size_t>(mix(key)) & mask;
+    while (keys_[i] != 0 && keys_[i] != stored) i = (i + 1) & mask;
+    if (keys_[i] == 0) {
+      keys_[i] = stored;
+      ++used_;
+    }
+    return counts_[i];
+  }
+
+ private:
+  static uint64_t mix(uint32_t key) {
+    uint64_t h = key * 0x9E3779B97F4A7C15ULL;
+    return h ^ (h >> 29);
+  }
+  void grow() {
+    std::vector<uint64_t> oldKeys(keys_.empty() ? 1024 : keys_.size() * 2, 0);
+    std::vector<long long> oldCounts(oldKeys.size(), 0);
+    oldKeys.swap(keys_);
+    oldCounts.swap(counts_);
+    const size_t mask = keys_.size() - 1;
+    for (size_t j = 0; j < oldKeys.size(); ++j) {
+      if (oldKeys[j] == 0) continue;
+      size_t i = static_cast<size_t>(mix(static_cast<uint32_t>(oldKeys[j] - 1))) & mask;
+      while (keys_[i] != 0) i = (i + 1) & mask;
+      keys_[i] = oldKeys[j];
+      counts_[i] = oldCounts[j];
+    }
+  }
+  std::vector<uint64_t> keys_;  // key + 1; 0 is empty
+  std::vector<long long> counts_;
+  size_t used_ = 0;
 };
 
 bool writeAll(std::FILE* out, const std::string& s) {
@@ -179,22 +218,120 @@ void ME_Model::LabelTable::Clear() {
   names.clear();
 }
 
+namespace {
+
+uint64_t nameHash(const char* s, size_t n) {
+  uint64_t h = 0x9E3779B97F4A7C15ULL ^ n;
+  while (n >= 8) {
+    uint64_t w;
+    std::memcpy(&w, s, 8);
+    h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
+    h ^= h >> 32;
+    s += 8;
+    n -= 8;
+  }
+  uint64_t w = 0;
+  std::memcpy(&w, s, n);
+  h = (h ^ w) * 0xC4CEB9FE1A85EC53ULL;
+  h ^= h >> 29;
+  h *= 0xFF51AFD7ED558CCDULL;
+  return h ^ (h >> 32);
+}
+
+}  // namespace
+
+ME_Model::FeatureNameTable::FeatureNameTable(const FeatureNameTable& other) : count(other.count), ids(other.ids) {
+  reindex();
+}
+
+ME_Model::FeatureNameTable& ME_Model::FeatureNameTable::operator=(const FeatureNameTable& other) {
+  if (this != &other) {
+    count = other.count;
+    ids = other.ids;
+    reindex();
+  }
+  return *this;
+}
+
+// Entry number of the name, -1 when absent.
+int ME_Model::FeatureNameTable::find(const char* s, size_t length, uint64_t hash) const {
+  if (slots_.empty()) return -1;
+  const size_t mask = slots_.size() - 1;
+  const uint64_t tag = hash >> 32;
+  for (size_t i = static_cast<size_t>(hash) & mask;; i = (i + 1) & mask) {
+    const uint64_t slot = slots_[i];
+    if (slot == 0) return -1;
+    if ((slot >> 32) != tag) continue;
+    const int entry = static_cast<int>(static_cast<uint32_t>(slot) - 1);
+    const std::string& name = entries_[entry]->first;
+    if (name.size() == length && std::memcmp(name.data(), s, length) == 0) return entry;
+  }
+}
+
+void ME_Model::FeatureNameTable::index(const Entry* entry, uint64_t hash) {
+  if ((entries_.size() + 1) * 2 > slots_.size()) {
+    // Half full at most; rehash everything into twice the room.
+    std::vector<uint64_t> old;
+    old.swap(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, 0);
+    for (size_t e = 0; e < entries_.size(); ++e) {
+      const std::string& name = entries_[e]->first;
+      const uint64_t h = nameHash(name.data(), name.size());
+      const size_t mask = slots_.size() - 1;
+      size_t i = static_cast<size_t>(h) & mask;
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = (h >> 32 << 32) | static_cast<uint64_t>(e + 1);
+    }
+  }
+  const size_t mask = slots_.size() - 1;
+  size_t i = static_cast<size_t>(hash) & mask;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  entries_.push_back(entry);
+  slots_[i] = (hash >> 32 << 32) | static_cast<uint64_t>(entries_.size());
+}
+
+void ME_Model::FeatureNameTable::reindex() {
+  slots_.clear();
+  entries_.clear();
+  entries_.reserve(ids.size());
+  for (const Entry& e : ids) index(&e, nameHash(e.first.data(), e.first.size()));
+}
+
 int ME_Model::FeatureNameTable::Put(const std::string& s) {
-  auto found = ids.find(s);
-  if (found != ids.end()) return found->second;
+  if (entries_.size() != ids.size()) reindex();
+  const uint64_t hash = nameHash(s.data(), s.size());
+  const int entry = find(s.data(), s.size(), hash);
+  if (entry >= 0) return entries_[entry]->second;
   const int id = count++;
-  ids.emplace(s, id);
+  index(&*ids.emplace(s, id).first, hash);
   return id;
 }
 
-int ME_Model::FeatureNameTable::Id(const std::string& s) const {
-  auto found = ids.find(s);
-  return found == ids.end() ? -1 : found->second;
+int ME_Model::FeatureNameTable::PutAfterLast(const std::string& s) {
+  if (!ids.empty() && !(std::prev(ids.end())->first < s)) return Put(s);
+  if (entries_.size() != ids.size()) reindex();
+  const int id = count++;
+  index(&*ids.emplace_hint(ids.end(), s, id), nameHash(s.data(), s.size()));
+  return id;
 }
+
+int ME_Model::FeatureNameTable::Id(const char* s, size_t length) const {
+  if (entries_.size() != ids.size()) {
+    // The map was changed behind the index's back: search it.
+    auto found = ids.find(std::string(s, length));
+    return found == ids.end() ? -1 : found->second;
+  }
+  const int entry = find(s, length, nameHash(s, length));
+  return entry < 0 ? -1 : entries_[entry]->second;
+}
+
+int ME_Model::FeatureNameTable::Id(const std::string& s) const { return Id(s.data(), s.size()); }
 
 void ME_Model::FeatureNameTable::Clear() {
   ids.clear();
   count = 0;
+  slots_.clear();
+  entries_.clear();
 }
 
 ME_Model::ME_Model() = default;
@@ -542,12 +679,12 @@ bool ME_Model::load_from_array(const ME_Model_Data* rows) {
 void ME_Model::map_sample(ME_Sample& sample, Sample& s) const {
   s.feature_ids.reserve(sample.feature_strs.size());
   for (const std::string& str : sample.feature_strs) {
-    auto found = feature_names.ids.find(str);
-    if (found != feature_names.ids.end()) s.feature_ids.push_back(found->second);
+    const int id = feature_names.Id(str);
+    if (id >= 0) s.feature_ids.push_back(id);
   }
   for (const auto& fv : sample.valued_feature_strs) {
-    auto found = feature_names.ids.find(fv.first);
-    if (found != feature_names.ids.end()) s.valued_feature_ids.emplace_back(found->second, fv.second);
+    const int id = feature_names.Id(fv.first);
+    if (id >= 0) s.valued_feature_ids.emplace_back(id, fv.second);
   }
   if (reference_model != nullptr) {
     s.reference_dist = reference_model->classify(sample);
@@ -676,17 +813,20 @@ int ME_Model::make_feature_bag(int cutoff) {
   // Instances do not change label_count; the rows must cover every label.
   label_count = labels.Size();
 
-  std::unordered_map<uint32_t, int> counts;
+  KeyCounts counts;
   auto keyOf = [](int label, int name) { return ME_Feature(label, name).body(); };
   auto usable = [](int name) { return name >= 0 && name < kMaxFeatureNames; };
   if (cutoff >= 1) {
     for (const Sample& s : training_samples) {
       for (int f : s.feature_ids)
-        if (usable(f)) counts[keyOf(s.label_id, f)] += s.frequency;
+        if (usable(f)) counts.add(keyOf(s.label_id, f), s.frequency);
       for (const auto& fv : s.valued_feature_ids)
-        if (usable(fv.first)) counts[keyOf(s.label_id, fv.first)] += s.frequency;
+        if (usable(fv.first)) counts.add(keyOf(s.label_id, fv.first), s.frequency);
     }
   }
+  // Once a key is in the bag its count is replaced by a mark, so that each
+  // key is put once (in order of first surviving occurrence, as before).
+  const long long kInBag = std::numeric_limits<long long>::min();
   int result = 0;
   long skipped = 0;
   for (const Sample& s : training_samples) {
@@ -697,8 +837,10 @@ int ME_Model::make_feature_bag(int cutoff) {
         continue;
       }
       const uint32_t key = keyOf(s.label_id, f);
-      if (cutoff >= 1 && counts[key] < cutoff) continue;
+      long long& count = counts.at(key);
+      if (count == kInBag || (cutoff >= 1 && count < cutoff)) continue;
       feature_bag.Put(ME_Feature(key));
+      count = kInBag;
     }
     for (const auto& fv : s.valued_feature_ids) {
       if (!usable(fv.first)) {
@@ -706,15 +848,17 @@ int ME_Model::make_feature_bag(int cutoff) {
         continue;
       }
       const uint32_t key = keyOf(s.label_id, fv.first);
-      if (cutoff >= 1 && counts[key] <= cutoff) continue;
+      long long& count = counts.at(key);
+      if (count == kInBag || (cutoff >= 1 && count <= cutoff)) continue;
       feature_bag.Put(ME_Feature(key));
+      count = kInBag;
     }
   }
   if (skipped > 0) {
     std::fprintf(stderr, "Warning: %ld feature occurrences past the %d feature names a model can hold were left out.\n",
                  skipped, kMaxFeatureNames);
   }
-  counts.clear();
+  counts = KeyCounts();
   // New features start at weight 0, so the model classifies soundly at once
   // and weights stay one per feature.
   weights.resize(feature_bag.keys.size(), 0.0);
