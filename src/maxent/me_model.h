@@ -39,8 +39,9 @@ class ME_Model {
     uint32_t _body;
   };
 
+  // The keys in index order, with a hash index from key to index (the
+  // operations that need the keys in key order sort them).
   struct ME_FeatureBag {
-    std::map<uint32_t, int> index_by_key;
     std::vector<ME_Feature> keys;
     // Existing index of the key, or the next index for a new one.
     int Put(const ME_Feature& f);
@@ -48,6 +49,10 @@ class ME_Model {
     int Id(const ME_Feature& f) const;
     int Size() const { return static_cast<int>(keys.size()); }
     void Clear();
+
+   private:
+    void grow();
+    std::vector<uint64_t> slots_;  // open addressing: key above, 1 + index below; 0 is empty
   };
 
   struct Sample {
