@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <set>
 
-#include "app/globals.h"
 #include "features/feature_generator.h"
 #include "parsing/dependency_info.h"
 #include "templates/template_reader.h"
 #include "text/line_utils.h"
+
+bool _trainFlag = true;
 
 namespace {
 
