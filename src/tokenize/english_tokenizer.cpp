@@ -29,6 +29,11 @@ bool isApostrophe(uint32_t c) { return c == '\'' || c == 0x2019 || c == 0x2018 |
 bool isSentenceMark(uint32_t c) { return c == '.' || c == '!' || c == '?'; }
 
 // Repeated marks form one token ("...", "!!", "?!", "--", "<<").
+// Longer stretches are never looked up in the lists or taken for emoticons.
+const size_t kLongestListed = 64;
+// Splitting recurses into the pieces; deeper than this only contrived text goes.
+const int kMaxDepth = 40;
+
 bool groups(uint32_t a, uint32_t b) {
   if (isSentenceMark(a) && isSentenceMark(b)) return true;
   if (a != b) return false;
@@ -92,13 +97,19 @@ std::string lowerAscii(const std::string& s) {
 }
 
 bool EnglishTokenizer::isWhole(const std::string& text, const Chars& cs, size_t b, size_t e) const {
-  const std::string s = text.substr(cs[b].begin, cs[e - 1].end - cs[b].begin);
-  const std::string lower = lowerAscii(s);
-  if (lists_.whole.count(lower)) return true;
+  // Each test stops at the first character that does not fit, so that
+  // peeling a long run of marks stays linear.
   bool allWord = true;
   for (size_t i = b; i < e && allWord; ++i) allWord = isWordChar(cs[i].cp);
-  if (allWord) return !lists_.joined.count(lower);
-  if (isEmoticon(s)) return true;
+  if (e - b <= kLongestListed) {
+    const std::string s = text.substr(cs[b].begin, cs[e - 1].end - cs[b].begin);
+    const std::string lower = lowerAscii(s);
+    if (lists_.whole.count(lower)) return true;
+    if (allWord) return !lists_.joined.count(lower);
+    if (isEmoticon(s)) return true;
+  } else if (allWord) {
+    return true;
+  }
   // Numbers: 1,200  3.5  5:00  11/28/2000  +1  .5 (a minus is a token of its own)
   size_t i = b;
   if (cs[i].cp == '+') ++i;
@@ -131,7 +142,7 @@ void EnglishTokenizer::tokenize(const std::string& text, size_t begin, size_t en
     size_t j = i;
     while (j < cs.size() && !isSpaceChar(cs[j].cp)) ++j;
     const size_t first = out.size();
-    chunk(text, cs, i, j, out);
+    chunk(text, cs, i, j, out, 0);
     for (size_t k = first; k < out.size(); ++k) out[k].spaceAfter = false;
     if (out.size() > first) {
       // At the end of the range the text after it decides.
@@ -156,88 +167,108 @@ std::vector<std::string> EnglishTokenizer::forms(const std::string& text) const 
   return f;
 }
 
-void EnglishTokenizer::chunk(const std::string& text, const Chars& cs, size_t b, size_t e,
-                             std::vector<Token>& out) const {
-  if (b >= e) return;
+void EnglishTokenizer::chunk(const std::string& text, const Chars& cs, size_t b, size_t e, std::vector<Token>& out,
+                             int depth) const {
   auto emit = [&](size_t from, size_t to) { out.push_back({cs[from].begin, cs[to - 1].end, false}); };
-  const std::string s = text.substr(cs[b].begin, cs[e - 1].end - cs[b].begin);
-  const std::string lower = lowerAscii(s);
-
-  // URLs and e-mail addresses stay whole; marks after them are punctuation.
-  bool address = lower.compare(0, 7, "http://") == 0 || lower.compare(0, 8, "https://") == 0 ||
-                 lower.compare(0, 6, "ftp://") == 0 || lower.compare(0, 4, "www.") == 0 ||
-                 lower.compare(0, 7, "mailto:") == 0;
-  if (!address && isWordChar(cs[b].cp)) {
-    for (size_t i = b + 1; i + 1 < e && !address; ++i) {
-      if (cs[i].cp != '@' || !(isWordChar(cs[i - 1].cp) || cs[i - 1].cp == '.')) continue;
-      for (size_t k = i + 1; k + 1 < e; ++k)
-        if (cs[k].cp == '.' && isWordChar(cs[k - 1].cp) && isWordChar(cs[k + 1].cp)) address = true;
-    }
-  }
-  if (address) {
-    size_t k = e;
-    while (k > b + 1 && trailsAddress(cs[k - 1].cp)) --k;
-    emit(b, k);
-    chunk(text, cs, k, e, out);
-    return;
-  }
-  if (isWhole(text, cs, b, e)) {
+  if (b >= e) return;
+  if (depth > kMaxDepth) {  // only contrived text nests this deep
     emit(b, e);
     return;
   }
-  // A whole token (".doc", ":-)") followed by punctuation only.
-  if (isPunct(cs[b].cp)) {
-    for (size_t k = e - 1; k > b && isPunct(cs[k].cp); --k) {
-      if (isWhole(text, cs, b, k)) {
-        emit(b, k);
-        chunk(text, cs, k, e, out);
-        return;
+  // Marks peeled off the end, emitted after the rest, last peeled last.
+  std::vector<std::pair<size_t, size_t>> trailing;
+  // Where the run of marks that ends the chunk starts.
+  size_t marksFrom = e;
+  while (marksFrom > b && isPunct(cs[marksFrom - 1].cp)) --marksFrom;
+  while (b < e) {
+    // URLs and e-mail addresses stay whole; marks after them are punctuation.
+    std::string head;
+    for (size_t i = b; i < e && i < b + 8; ++i) head += static_cast<char>(cs[i].cp < 0x80 ? cs[i].cp : 0x80);
+    head = lowerAscii(head);
+    bool address = head.compare(0, 7, "http://") == 0 || head.compare(0, 8, "https://") == 0 ||
+                   head.compare(0, 6, "ftp://") == 0 || head.compare(0, 4, "www.") == 0 ||
+                   head.compare(0, 7, "mailto:") == 0;
+    if (!address && isWordChar(cs[b].cp)) {
+      // name@host.domain, also with a masked name (name...@host.domain); a
+      // quote or bracket before the '@' is no part of the address.
+      size_t at = e;
+      for (size_t i = b + 1; i + 1 < e && at == e; ++i) {
+        const uint32_t c = cs[i].cp;
+        if (c == '"' || c == '<' || c == '(' || c == '[' || c == '>' || c == ')' || c == ']') break;
+        if (c == '@' && (isWordChar(cs[i - 1].cp) || cs[i - 1].cp == '.')) at = i;
       }
+      for (size_t k = at + 1; k + 1 < e && !address; ++k)
+        if (cs[k].cp == '.' && isWordChar(cs[k - 1].cp) && isWordChar(cs[k + 1].cp)) address = true;
     }
-  }
-  // Leading punctuation, one mark (or one run of a repeated mark) at a time.
-  if (isPunct(cs[b].cp)) {
-    // '90s and 'em-style words: an apostrophe before a word.
-    if (isApostrophe(cs[b].cp) && b + 1 < e && isDigit(cs[b + 1].cp)) {
-      size_t k = b + 1;
-      while (k < e && isWordChar(cs[k].cp)) ++k;
+    if (address) {
+      size_t k = e;
+      while (k > b + 1 && trailsAddress(cs[k - 1].cp)) --k;
       emit(b, k);
-      chunk(text, cs, k, e, out);
-      return;
+      b = k;
+      continue;
     }
-    size_t k = b + 1;
-    while (k < e && groups(cs[b].cp, cs[k].cp)) ++k;
-    emit(b, k);
-    chunk(text, cs, k, e, out);
-    return;
-  }
-  // Trailing punctuation.
-  if (isPunct(cs[e - 1].cp)) {
-    const uint32_t last = cs[e - 1].cp;
-    if (last == '.' && e - 1 > b && isWordChar(cs[e - 2].cp)) {
-      // Initials and dotted abbreviations (M. U.S. e.g.) keep their period.
-      bool dotted = true;
-      size_t letters = 0;
-      for (size_t k = b; k < e && dotted; k += 2) {
-        dotted = k + 1 < e && isAsciiLetter(cs[k].cp) && cs[k + 1].cp == '.';
-        ++letters;
-      }
-      if (dotted && (letters >= 2 || isUpperStart(cs[b].cp))) {
-        emit(b, e);
-        return;
-      }
+    if (isWhole(text, cs, b, e)) {
+      emit(b, e);
+      b = e;
+      break;
     }
-    size_t k = e - 1;
-    while (k > b && groups(last, cs[k - 1].cp)) --k;
-    chunk(text, cs, b, k, out);
-    emit(k, e);
-    return;
+    if (isPunct(cs[b].cp)) {
+      // A whole token (".doc", ":-)") followed by marks only.
+      bool found = false;
+      const size_t from = std::max(marksFrom, b + 1);
+      for (size_t k = std::min(e - 1, b + kLongestListed); k >= from && !found; --k) {
+        if (isWhole(text, cs, b, k)) {
+          emit(b, k);
+          b = k;
+          found = true;
+        }
+      }
+      if (found) continue;
+      // '90s-style words: an apostrophe before a number.
+      if (isApostrophe(cs[b].cp) && b + 1 < e && isDigit(cs[b + 1].cp)) {
+        size_t k = b + 1;
+        while (k < e && isWordChar(cs[k].cp)) ++k;
+        emit(b, k);
+        b = k;
+        continue;
+      }
+      // Leading punctuation, one mark (or one run of a repeated mark) at a time.
+      size_t k = b + 1;
+      while (k < e && groups(cs[b].cp, cs[k].cp)) ++k;
+      emit(b, k);
+      b = k;
+      continue;
+    }
+    if (isPunct(cs[e - 1].cp)) {
+      const uint32_t last = cs[e - 1].cp;
+      if (last == '.' && e - 1 > b && isWordChar(cs[e - 2].cp) && e - b <= kLongestListed) {
+        // Initials and dotted abbreviations (M. U.S. e.g.) keep their period.
+        bool dotted = true;
+        size_t letters = 0;
+        for (size_t k = b; k < e && dotted; k += 2) {
+          dotted = k + 1 < e && isAsciiLetter(cs[k].cp) && cs[k + 1].cp == '.';
+          ++letters;
+        }
+        if (dotted && (letters >= 2 || isUpperStart(cs[b].cp))) {
+          emit(b, e);
+          b = e;
+          break;
+        }
+      }
+      size_t k = e - 1;
+      while (k > b && groups(last, cs[k - 1].cp)) --k;
+      trailing.emplace_back(k, e);
+      e = k;
+      continue;
+    }
+    core(text, cs, b, e, out, depth);
+    break;
   }
-  core(text, cs, b, e, out);
+  for (size_t t = trailing.size(); t-- > 0;) emit(trailing[t].first, trailing[t].second);
 }
 
-void EnglishTokenizer::core(const std::string& text, const Chars& cs, size_t b, size_t e,
-                            std::vector<Token>& out) const {
+void EnglishTokenizer::core(const std::string& text, const Chars& cs, size_t b, size_t e, std::vector<Token>& out,
+                            int depth) const {
   auto emit = [&](size_t from, size_t to) { out.push_back({cs[from].begin, cs[to - 1].end, false}); };
   const size_t n = e - b;
   auto lowerAt = [&](size_t i) {
@@ -246,14 +277,14 @@ void EnglishTokenizer::core(const std::string& text, const Chars& cs, size_t b, 
   };
   // Clitics: n't 's 'm 'd 're 've 'll.
   if (n > 3 && lowerAt(e - 3) == 'n' && isApostrophe(cs[e - 2].cp) && lowerAt(e - 1) == 't') {
-    chunk(text, cs, b, e - 3, out);
+    chunk(text, cs, b, e - 3, out, depth + 1);
     emit(e - 3, e);
     return;
   }
   if (n > 2 && isApostrophe(cs[e - 2].cp)) {
     const uint32_t c = lowerAt(e - 1);
     if (c == 's' || c == 'm' || c == 'd') {
-      chunk(text, cs, b, e - 2, out);
+      chunk(text, cs, b, e - 2, out, depth + 1);
       emit(e - 2, e);
       return;
     }
@@ -261,7 +292,7 @@ void EnglishTokenizer::core(const std::string& text, const Chars& cs, size_t b, 
   if (n > 3 && isApostrophe(cs[e - 3].cp)) {
     const uint32_t c1 = lowerAt(e - 2), c2 = lowerAt(e - 1);
     if ((c1 == 'r' && c2 == 'e') || (c1 == 'v' && c2 == 'e') || (c1 == 'l' && c2 == 'l')) {
-      chunk(text, cs, b, e - 3, out);
+      chunk(text, cs, b, e - 3, out, depth + 1);
       emit(e - 3, e);
       return;
     }
@@ -277,21 +308,25 @@ void EnglishTokenizer::core(const std::string& text, const Chars& cs, size_t b, 
       return;
     }
   }
-  inner(text, cs, b, e, out);
+  inner(text, cs, b, e, out, depth + 1);
 }
 
-void EnglishTokenizer::inner(const std::string& text, const Chars& cs, size_t b, size_t e,
-                             std::vector<Token>& out) const {
+void EnglishTokenizer::inner(const std::string& text, const Chars& cs, size_t b, size_t e, std::vector<Token>& out,
+                             int depth) const {
   auto emit = [&](size_t from, size_t to) { out.push_back({cs[from].begin, cs[to - 1].end, false}); };
   size_t segment = b;
   bool split = false;
+  size_t numberSpanEnd = 0;  // the last digit-and-hyphen span judged, and its verdict
+  bool numberSpanKept = false;
   for (size_t i = b + 1; i + 1 < e; ++i) {
     const uint32_t c = cs[i].cp;
     if (isWordChar(c) || !splitsInside(c)) continue;
     const uint32_t prev = cs[i - 1].cp, next = cs[i + 1].cp;
     bool keep = false;
     if (c == '-' && prev != '-' && next != '-') {
-      if (isDigit(prev) && isDigit(next)) {
+      if (isDigit(prev) && isDigit(next) && i < numberSpanEnd) {
+        keep = numberSpanKept;
+      } else if (isDigit(prev) && isDigit(next)) {
         // Telephone-like numbers (713-853-3989, 3-5213) stay whole; ranges (3-4, 10-12) do not.
         size_t s = i, t = i;
         while (s > b && (isDigit(cs[s - 1].cp) || cs[s - 1].cp == '-')) --s;
@@ -304,6 +339,8 @@ void EnglishTokenizer::inner(const std::string& text, const Chars& cs, size_t b,
             ++lengths.back();
         }
         keep = lengths.size() >= 3 || *std::max_element(lengths.begin(), lengths.end()) >= 3;
+        numberSpanEnd = t;
+        numberSpanKept = keep;
       } else {
         size_t s = i;
         while (s > segment && isWordChar(cs[s - 1].cp)) --s;
@@ -312,12 +349,12 @@ void EnglishTokenizer::inner(const std::string& text, const Chars& cs, size_t b,
     } else if (c == '/' || c == ',' || c == ':') {
       keep = isDigit(prev) && isDigit(next);
     } else if (c == '.') {
-      keep = isWordChar(prev) && isWordChar(next);
+      keep = isWordChar(prev) && isWordChar(next);  // domains, dotted abbreviations, numbers
     }
     if (keep) continue;
     size_t k = i + 1;
     while (k < e && groups(c, cs[k].cp)) ++k;
-    chunk(text, cs, segment, i, out);
+    chunk(text, cs, segment, i, out, depth + 1);
     emit(i, k);
     segment = k;
     i = k - 1;
@@ -326,7 +363,7 @@ void EnglishTokenizer::inner(const std::string& text, const Chars& cs, size_t b,
   if (!split)
     emit(segment, e);
   else
-    chunk(text, cs, segment, e, out);
+    chunk(text, cs, segment, e, out, depth + 1);
 }
 
 }  // namespace tokenize

@@ -44,9 +44,9 @@ class EnglishTokenizer {
   };
   using Chars = std::vector<Char>;
 
-  void chunk(const std::string& text, const Chars& cs, size_t b, size_t e, std::vector<Token>& out) const;
-  void core(const std::string& text, const Chars& cs, size_t b, size_t e, std::vector<Token>& out) const;
-  void inner(const std::string& text, const Chars& cs, size_t b, size_t e, std::vector<Token>& out) const;
+  void chunk(const std::string& text, const Chars& cs, size_t b, size_t e, std::vector<Token>& out, int depth) const;
+  void core(const std::string& text, const Chars& cs, size_t b, size_t e, std::vector<Token>& out, int depth) const;
+  void inner(const std::string& text, const Chars& cs, size_t b, size_t e, std::vector<Token>& out, int depth) const;
   bool isWhole(const std::string& text, const Chars& cs, size_t b, size_t e) const;
 
   const TokenLists& lists_;

@@ -55,7 +55,8 @@ bool detachFinalPeriod(const std::string& text, std::vector<Token>& tokens, size
 std::vector<size_t> SentenceSplitter::split(const std::string& text, std::vector<Token>& tokens) const {
   std::vector<size_t> ends;
   auto form = [&](size_t i) { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); };
-  size_t n = tokens.size();
+  const size_t n = tokens.size();
+  std::vector<size_t> cuts;  // index one past the last token of each sentence but the last
   for (size_t i = 0; i + 1 < n; ++i) {
     const std::string t = lowerAscii(form(i));
     size_t j = i + 1;
@@ -75,13 +76,24 @@ std::vector<size_t> SentenceSplitter::split(const std::string& text, std::vector
       boundary = false;  // abbreviations, emoticons and other marks seldom end one
     }
     if (boundary) {
-      if (detachFinalPeriod(text, tokens, j - 1)) ++j, ++n;
-      ends.push_back(j);
+      cuts.push_back(j);
       i = j - 1;
     }
   }
-  if (n && detachFinalPeriod(text, tokens, n - 1)) ++n;
-  if (n) ends.push_back(n);
+  if (n == 0) return ends;
+  cuts.push_back(n);
+  // Sentence-final abbreviations give their period to the sentence; the
+  // tokens are rebuilt in one pass.
+  std::vector<Token> result;
+  result.reserve(n + cuts.size());
+  size_t begin = 0;
+  for (size_t cut : cuts) {
+    for (size_t i = begin; i < cut; ++i) result.push_back(tokens[i]);
+    detachFinalPeriod(text, result, result.size() - 1);
+    ends.push_back(result.size());
+    begin = cut;
+  }
+  tokens.swap(result);
   return ends;
 }
 

@@ -89,6 +89,25 @@ TEST(EnglishTokenizer, BytesThatDoNotDecodeStayInsideTokens) {
   EXPECT_EQ(joined(tokenizer.forms(text)), "ab\xFF" "cd \xC3 x");
 }
 
+TEST(EnglishTokenizer, ContrivedChunksStayFastAndShallow) {
+  EnglishTokenizer tokenizer(shippedLists());
+  const struct {
+    std::string unit;
+    size_t tokensPerUnit;
+  } cases[] = {{"(", 1}, {")", 1}, {"a-", 2}, {"1-", 2}, {"'s", 1}, {"x.'", 2}, {"\"a", 2}};
+  for (const auto& c : cases) {
+    std::string text;
+    while (text.size() < 400000) text += c.unit;
+    text += "z";
+    std::vector<Token> tokens;
+    tokenizer.tokenize(text, tokens);  // must neither overflow the stack nor take quadratic time
+    EXPECT_GT(tokens.size(), 1u) << c.unit;
+    size_t covered = 0;
+    for (const Token& t : tokens) covered += t.end - t.begin;
+    EXPECT_EQ(covered, text.size()) << c.unit;
+  }
+}
+
 TEST(TokenLists, LearnsPrefixesWholeTokensJoinsAndSentenceEnds) {
   std::vector<std::vector<std::string>> sentences;
   for (int i = 0; i < 3; ++i) {
