@@ -34,16 +34,17 @@ struct Outcome {
 };
 
 Outcome annotateBytes(const Annotator& a, const std::string& input) {
-  writeFile("input.txt", input);
-  std::FILE* in = std::fopen("input.txt", "rb");
-  std::FILE* out = std::fopen("output.conllu", "wb");
+  const std::string inPath = testing::TempDir() + "input.txt", outPath = testing::TempDir() + "output.conllu";
+  writeFile(inPath, input);
+  std::FILE* in = std::fopen(inPath.c_str(), "rb");
+  std::FILE* out = std::fopen(outPath.c_str(), "wb");
   testing::internal::CaptureStderr();
   Outcome r;
   r.status = a.run(in, "input.txt", out, "output.conllu");
   r.err = testing::internal::GetCapturedStderr();
   std::fclose(in);
   std::fclose(out);
-  r.out = readFile("output.conllu");
+  r.out = readFile(outPath);
   return r;
 }
 

@@ -11,6 +11,8 @@ namespace {
 
 using lemmatize::Lemmatizer;
 
+std::string temp(const std::string& name) { return testing::TempDir() + name; }
+
 const Lemmatizer& shipped() {
   static const Lemmatizer lemmatizer = [] {
     Lemmatizer l;
@@ -74,9 +76,9 @@ TEST(Lemmatizer, LearnsSaveAndLoadGiveTheSameAnswers) {
   Lemmatizer learned;
   learned.learn(rows);
   std::string error;
-  ASSERT_TRUE(learned.save("lemmas.data", "the test", error)) << error;
+  ASSERT_TRUE(learned.save(temp("lemmas.data"), "the test", error)) << error;
   Lemmatizer loaded;
-  ASSERT_TRUE(loaded.load("lemmas.data", error)) << error;
+  ASSERT_TRUE(loaded.load(temp("lemmas.data"), error)) << error;
   for (const Lemmatizer* l : {&learned, &loaded}) {
     EXPECT_EQ(l->lemma("went", "VBD"), "go");
     EXPECT_EQ(l->lemma("parked", "VBD"), "park");
@@ -87,11 +89,11 @@ TEST(Lemmatizer, LearnsSaveAndLoadGiveTheSameAnswers) {
     EXPECT_EQ(l->upos("than", "IN"), "SCONJ");  // the tag's most frequent universal tag
     EXPECT_EQ(l->upos("that", "WDT"), "PRON");
   }
-  std::string a = readFile("lemmas.data");
+  std::string a = readFile(temp("lemmas.data"));
   Lemmatizer again;
   again.learn(rows);
-  ASSERT_TRUE(again.save("lemmas2.data", "the test", error));
-  EXPECT_EQ(readFile("lemmas2.data"), a);  // learning does not depend on hash order
+  ASSERT_TRUE(again.save(temp("lemmas2.data"), "the test", error));
+  EXPECT_EQ(readFile(temp("lemmas2.data")), a);  // learning does not depend on hash order
 }
 
 TEST(Lemmatizer, RejectsBadFilesAndKeepsWhatItHad) {
@@ -101,21 +103,21 @@ TEST(Lemmatizer, RejectsBadFilesAndKeepsWhatItHad) {
     const char* text;
     const char* error;
   } cases[] = {
-      {"word\twent\tVBD\tgo\tVERB\t0\n", "Error: bad.data line 1: not a lemma-table entry"},
-      {"# c\nsuffix\tVBD\ted\ted\t\tsideways\t3\n", "Error: bad.data line 2: not a lemma-table entry"},
-      {"tag\tVBD\tVERB\t5\n", "Error: bad.data line 1: not a lemma-table entry"},
-      {"word\t\tVBD\tgo\tVERB\t1\n", "Error: bad.data line 1: not a lemma-table entry"},
+      {"word\twent\tVBD\tgo\tVERB\t0\n", " line 1: not a lemma-table entry"},
+      {"# c\nsuffix\tVBD\ted\ted\t\tsideways\t3\n", " line 2: not a lemma-table entry"},
+      {"tag\tVBD\tVERB\t5\n", " line 1: not a lemma-table entry"},
+      {"word\t\tVBD\tgo\tVERB\t1\n", " line 1: not a lemma-table entry"},
   };
   for (const auto& c : cases) {
-    writeFile("bad.data", c.text);
+    writeFile(temp("bad.data"), c.text);
     std::string error;
-    EXPECT_FALSE(l.load("bad.data", error));
-    EXPECT_EQ(error, c.error);
+    EXPECT_FALSE(l.load(temp("bad.data"), error));
+    EXPECT_EQ(error, "Error: " + temp("bad.data") + c.error);
     EXPECT_EQ(l.lemma("went", "VBD"), "go");
   }
   std::string error;
-  EXPECT_FALSE(l.load("missing.data", error));
-  EXPECT_EQ(error.rfind("Error: cannot open missing.data", 0), 0u);
+  EXPECT_FALSE(l.load(temp("missing.data"), error));
+  EXPECT_EQ(error.rfind("Error: cannot open " + temp("missing.data"), 0), 0u);
 }
 
 }  // namespace

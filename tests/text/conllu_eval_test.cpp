@@ -8,6 +8,8 @@
 
 namespace {
 
+std::string temp(const std::string& name) { return testing::TempDir() + name; }
+
 std::string row(int id, const char* form, const char* lemma, const char* xpos, int head, const char* rel) {
   return std::to_string(id) + "\t" + form + "\t" + lemma + "\tX\t" + xpos + "\t_\t" + std::to_string(head) + "\t" +
          rel + "\t_\t_\n";
@@ -15,16 +17,16 @@ std::string row(int id, const char* form, const char* lemma, const char* xpos, i
 
 TEST(ConlluEval, AlignsTokensOnCharactersAndScoresOnlyMatchedOnes) {
   // Gold: "I can't go." / "Bye" ; the system joins "ca n't" and merges the sentences.
-  writeFile("gold.conllu", "# text = I can't go.\n" + row(1, "I", "I", "PRP", 4, "nsubj") +
+  writeFile(temp("gold.conllu"), "# text = I can't go.\n" + row(1, "I", "I", "PRP", 4, "nsubj") +
                                row(2, "ca", "can", "MD", 4, "aux") + row(3, "n't", "not", "RB", 4, "advmod") +
                                row(4, "go", "go", "VB", 0, "root") + row(5, ".", ".", ".", 4, "punct") + "\n" +
                                row(1, "Bye", "bye", "UH", 0, "root") + "\n");
-  writeFile("system.conllu", row(1, "I", "I", "PRP", 3, "nsubj:pass") + row(2, "can't", "can't", "MD", 3, "aux") +
+  writeFile(temp("system.conllu"), row(1, "I", "I", "PRP", 3, "nsubj:pass") + row(2, "can't", "can't", "MD", 3, "aux") +
                                  row(3, "go", "go", "VBP", 0, "root") + row(4, ".", ".", ".", 3, "punct") +
                                  row(5, "Bye", "by", "UH", 3, "discourse") + "\n");
   conllu::Scores s;
   std::string error;
-  ASSERT_TRUE(conllu::evaluate("gold.conllu", "system.conllu", s, error)) << error;
+  ASSERT_TRUE(conllu::evaluate(temp("gold.conllu"), temp("system.conllu"), s, error)) << error;
   EXPECT_EQ(s.tokens.gold, 6);
   EXPECT_EQ(s.tokens.system, 5);
   EXPECT_EQ(s.tokens.correct, 4);  // I go . Bye
@@ -39,17 +41,17 @@ TEST(ConlluEval, AlignsTokensOnCharactersAndScoresOnlyMatchedOnes) {
 }
 
 TEST(ConlluEval, RefusesFilesWhoseCharactersDifferOrThatAreMalformed) {
-  writeFile("gold.conllu", row(1, "one", "one", "CD", 0, "root") + "\n");
-  writeFile("other.conllu", row(1, "two", "two", "CD", 0, "root") + "\n");
-  writeFile("bad.conllu", row(1, "one", "one", "CD", 7, "root") + "\n");
+  writeFile(temp("gold.conllu"), row(1, "one", "one", "CD", 0, "root") + "\n");
+  writeFile(temp("other.conllu"), row(1, "two", "two", "CD", 0, "root") + "\n");
+  writeFile(temp("bad.conllu"), row(1, "one", "one", "CD", 7, "root") + "\n");
   conllu::Scores s;
   std::string error;
-  EXPECT_FALSE(conllu::evaluate("gold.conllu", "other.conllu", s, error));
-  EXPECT_EQ(error.rfind("Error: the forms of other.conllu and gold.conllu differ after 0 characters", 0), 0u) << error;
-  EXPECT_FALSE(conllu::evaluate("gold.conllu", "bad.conllu", s, error));
-  EXPECT_EQ(error.rfind("Error: bad.conllu line 1:", 0), 0u) << error;
-  EXPECT_FALSE(conllu::evaluate("gold.conllu", "missing.conllu", s, error));
-  EXPECT_EQ(error, "Error: cannot open missing.conllu");
+  EXPECT_FALSE(conllu::evaluate(temp("gold.conllu"), temp("other.conllu"), s, error));
+  EXPECT_EQ(error.rfind("Error: the forms of " + temp("other.conllu") + " and " + temp("gold.conllu") + " differ after 0 characters", 0), 0u) << error;
+  EXPECT_FALSE(conllu::evaluate(temp("gold.conllu"), temp("bad.conllu"), s, error));
+  EXPECT_EQ(error.rfind("Error: " + temp("bad.conllu") + " line 1:", 0), 0u) << error;
+  EXPECT_FALSE(conllu::evaluate(temp("gold.conllu"), temp("missing.conllu"), s, error));
+  EXPECT_EQ(error, "Error: cannot open " + temp("missing.conllu"));
 }
 
 }  // namespace

@@ -13,6 +13,8 @@ namespace {
 using tokenize::EnglishTokenizer;
 using tokenize::Token;
 
+std::string temp(const std::string& name) { return testing::TempDir() + name; }
+
 std::string joined(const std::vector<std::string>& forms) {
   std::string s;
   for (const std::string& f : forms) s += (s.empty() ? "" : " ") + f;
@@ -128,7 +130,7 @@ TEST(TokenLists, LearnsPrefixesWholeTokensJoinsAndSentenceEnds) {
   ASSERT_TRUE(lists.sentenceEnds.count("dr.\tU"));
   EXPECT_EQ(lists.sentenceEnds.at("dr.\tU"), std::make_pair(0, 3));
 
-  const std::string path = "lists.data";
+  const std::string path = temp("lists.data");
   std::string error;
   ASSERT_TRUE(lists.save(path, "the test", error)) << error;
   tokenize::TokenLists back;
@@ -146,24 +148,24 @@ TEST(TokenLists, RejectsBadFilesAndKeepsWhatItHad) {
     const char* text;
     const char* error;
   } cases[] = {
-      {"whole\tx\nbogus\tline\n", "Error: bad.data line 2: not a token-list entry"},
-      {"join\tdont\t9\n", "Error: bad.data line 1: not a token-list entry"},
-      {"end\t.\tU\t5\t3\n", "Error: bad.data line 1: not a token-list entry"},
-      {"prefix\n", "Error: bad.data line 1: not a token-list entry"},
+      {"whole\tx\nbogus\tline\n", " line 2: not a token-list entry"},
+      {"join\tdont\t9\n", " line 1: not a token-list entry"},
+      {"end\t.\tU\t5\t3\n", " line 1: not a token-list entry"},
+      {"prefix\n", " line 1: not a token-list entry"},
   };
   for (const auto& c : cases) {
-    writeFile("bad.data", c.text);
+    writeFile(temp("bad.data"), c.text);
     tokenize::TokenLists lists;
     lists.whole.insert("kept");
     std::string error;
-    EXPECT_FALSE(lists.load("bad.data", error));
-    EXPECT_EQ(error, c.error);
+    EXPECT_FALSE(lists.load(temp("bad.data"), error));
+    EXPECT_EQ(error, "Error: " + temp("bad.data") + c.error);
     EXPECT_TRUE(lists.whole.count("kept"));
   }
   tokenize::TokenLists lists;
   std::string error;
-  EXPECT_FALSE(lists.load("missing.data", error));
-  EXPECT_EQ(error.rfind("Error: cannot open missing.data", 0), 0u) << error;
+  EXPECT_FALSE(lists.load(temp("missing.data"), error));
+  EXPECT_EQ(error.rfind("Error: cannot open " + temp("missing.data"), 0), 0u) << error;
 }
 
 }  // namespace
