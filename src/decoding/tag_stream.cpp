@@ -16,6 +16,7 @@
 #include "labels/mini_string_bag.h"
 #include "labels/tag_dictionary.h"
 #include "maxent/me_model.h"
+#include "features/wordnet_lexicon.h"
 #include "templates/builtin_templates.h"
 #include "templates/template_reader.h"
 #include "text/line_utils.h"
@@ -268,7 +269,9 @@ bool loadTagger(const TaggerFiles& files, LoadedTagger& t) {
   t.templates.clear();
   t.templateOrder.clear();
   if (!files.templatePath.empty()) {
-    if (!loadTemplateSet(files.templatePath, t.templates, t.templateOrder, t.labelOrder, 2)) return false;
+    if (!loadTemplateSet(files.templatePath, t.templates, t.templateOrder, t.labelOrder, 2) ||
+        !loadTemplateLexicons(t.templates, files.templatePath))
+      return false;
   } else if (files.english) {
     getTemplateEnglishPoS(t.templates, t.templateOrder, t.labelOrder);
   } else {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "decoding/label_training.h"
+#include "features/wordnet_lexicon.h"
 #include "templates/template_reader.h"
 
 namespace {
@@ -55,6 +56,7 @@ bool collectTaggerSamples(const std::string& templatePath, const std::string& tr
     std::vector<int> templateOrder;
     int labelOrder = 0;
     if (!loadTemplateSet(templatePath, templates, templateOrder, labelOrder, 2)) return false;
+    if (!loadTemplateLexicons(templates, templatePath)) return false;
   }
   std::string templateName = templatePath, trainName = trainPath, heldoutName = heldoutPath;
   if (FeatureGenLabelTrain(&templateName[0], &trainName[0], model, true) < 0) {

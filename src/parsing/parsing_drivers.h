@@ -29,6 +29,29 @@ int ME_TestPNivre2ExtInverse(char* templatePath, char* modelPath, char* inputPat
 // tokens of the final stack; its bottom token becomes the root.
 int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, char* outputPath);
 
+// Parses sentences held in memory, one at a time, with a model and template
+// file loaded once: left to right with root repair, as ME_TestPNivre2ExtV2
+// parses each sentence of a file. Rows are in the driver's column layout.
+// One object per thread (parsing changes its scratch state).
+class SentenceParser {
+ public:
+  SentenceParser();
+  ~SentenceParser();
+  SentenceParser(const SentenceParser&) = delete;
+  SentenceParser& operator=(const SentenceParser&) = delete;
+
+  // False with `error` ("Error: ...") when a file cannot be read, the model
+  // has no labels or the template file names a template twice.
+  bool load(const std::string& templatePath, const std::string& modelPath, std::string& error);
+  // arcs: one per row, head -1 and relation "ROOT" for the root. False when
+  // the template reads a column the rows lack (nothing is parsed then).
+  bool parse(TokenTable& rows, std::vector<_dppair>& arcs);
+
+ private:
+  struct State;
+  State* state_;
+};
+
 // Adds one training instance (label = action, features of the current state)
 // to model and applies the action (left to right / right to left).
 // 1, or -1 when an item's column is not below the width of the first row.
