@@ -67,6 +67,10 @@ bool readRoleColumns(const conllu::Sentence& s, const std::string& file, RoleAnn
   if (!out.hasSenseColumn) return true;
   const size_t predicates = out.predicates.size();
   out.roles.assign(predicates, std::vector<std::string>(s.words.size(), kNone));
+  // Predicates marked without any role column: nothing to read.
+  bool noRoleColumns = true;
+  for (const conllu::Word& w : s.words) noRoleColumns = noRoleColumns && w.cols.size() == kSenseColumn + 1;
+  if (noRoleColumns) return true;
   for (size_t i = 0; i < s.words.size(); ++i) {
     const conllu::Word& w = s.words[i];
     const size_t found = w.cols.size() - kSenseColumn - 1;

@@ -2,8 +2,8 @@
 // layout the role-labelling drivers read.
 //
 // CoNLL-U side: column 11 holds the predicate's roleset (any text other than
-// "_" or empty marks a predicate), then one column per predicate in row
-// order: "V" on the predicate itself, the role on each argument's head word,
+// "_" or empty marks a predicate), then, unless the rows end there, one
+// column per predicate in row order: "V" on the predicate itself, the role on each argument's head word,
 // "_" elsewhere. A sentence without predicates may end its rows with one
 // empty column after column 11.
 //
@@ -38,9 +38,10 @@ struct RoleAnnotation {
   bool longSpelling = false;                    // some role is written ARG...
 };
 
-// Reads columns 11 and after. false with "Error: FILE line N: ..." in error
-// when a row's role columns do not match the number of predicates or rows
-// disagree on having column 11.
+// Reads columns 11 and after. Rows may end at column 11 (predicates marked,
+// no roles given); otherwise every row needs one role column per predicate.
+// false with "Error: FILE line N: ..." in error when a row's role columns do
+// not match the number of predicates or rows disagree on having column 11.
 bool readRoleColumns(const conllu::Sentence& s, const std::string& file, RoleAnnotation& out, std::string& error);
 
 // The roleset's sense: the text after its last '.', which must be digits or

@@ -140,3 +140,64 @@ TEST(SrlQuestionsTest, TrainingFeaturesEqualLabellingFeatures) {
 }
 
 }  // namespace
+
+namespace {
+
+// The labeller on sentences without role columns: senses from the predicate
+// dictionaries (as rolesets of their own lemma), sentences without
+// predicates untouched, role columns added in the long spelling.
+TEST(RoleLabellerTest, LabelsMarkedPredicatesAndLeavesTheRest) {
+  const std::string prop = testing::TempDir() + "roles_l.propbank", nom = testing::TempDir() + "roles_l.nombank";
+  std::string propText, nomText, error;
+  roles::BankCounts counts;
+  ASSERT_TRUE(roles::buildSenseBanks(kFixture, propText, nomText, counts, error)) << error;
+  writeFile(prop, propText);
+  writeFile(nom, nomText);
+  roles::TrainSettings settings;
+  settings.trainPath = kFixture;
+  settings.templatePath = kTemplate;
+  settings.cutoff = 1;
+  settings.options.strength = 0.01;
+  settings.quiet = true;
+  ME_Model model;
+  roles::TrainCounts trained;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(roles::trainRoleModel(settings, model, trained, error)) << error;
+  const std::string modelPath = testing::TempDir() + "roles_l.model";
+  ASSERT_TRUE(model.save_to_fileV2(modelPath));
+  roles::RoleLabeller labeller;
+  ASSERT_TRUE(labeller.load({modelPath, kTemplate, prop, nom}, roles::Driver::kMulti, error)) << error;
+  testing::internal::GetCapturedStderr();
+
+  auto sentence = [](const std::vector<std::string>& lines) {
+    conllu::Sentence s;
+    for (const std::string& line : lines) {
+      conllu::Word w;
+      conllu::splitTabs(line, w.cols);
+      s.words.push_back(w);
+    }
+    return s;
+  };
+  // The predicate mark's value is not used.
+  conllu::Sentence s = sentence({"1\tThe\tthe\tDET\tDT\t_\t2\tdet\t_\t_\t_",
+                                 "2\tservice\tservice\tNOUN\tNN\t_\t3\tnsubj\t_\t_\tY",
+                                 "3\tcame\tcome\tVERB\tVBD\t_\t0\troot\t_\t_\tY"});
+  ASSERT_TRUE(labeller.label(s, "in", error)) << error;
+  EXPECT_EQ(s.words[1].cols[10], "serve.02");  // a roleset of another lemma
+  EXPECT_EQ(s.words[2].cols[10], "come.01");   // a lemma the dictionaries do not know
+  EXPECT_EQ(s.words[1].cols.size(), 13u);
+  EXPECT_EQ(s.words[1].cols[11], "V");
+  EXPECT_EQ(s.words[2].cols[12], "V");
+
+  conllu::Sentence plain = sentence({"1\tHi\thi\tINTJ\tUH\t_\t0\troot\t_\t_"});
+  const conllu::Sentence before = plain;
+  ASSERT_TRUE(labeller.label(plain, "in", error));
+  EXPECT_EQ(plain.words[0].cols, before.words[0].cols);
+
+  conllu::Sentence bad = sentence({"1\tHi\thi\tINTJ\tUH\t_\t0\troot\t_\t_\thi.01\tV\tA0"});
+  bad.words[0].line = 7;
+  EXPECT_FALSE(labeller.label(bad, "in", error));
+  EXPECT_EQ(error, "Error: in line 7: 2 role columns where the sentence has 1 predicate");
+}
+
+}  // namespace
