@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/globals.h"
 #include "features/predicate_dictionary.h"
+#include "parsing/parsing_drivers.h"
 #include "roles/role_columns.h"
 #include "sense/sense_bank.h"
 #include "sense/sense_determination.h"

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/globals.h"
 #include "features/predicate_dictionary.h"
+#include "parsing/parsing_drivers.h"
 #include "roles/role_columns.h"
 #include "roles/role_tasks.h"
 #include "templates/template_reader.h"

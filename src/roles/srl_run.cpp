@@ -2,8 +2,10 @@
 
 #include <utility>
 
-#include "app/globals.h"
+#include "parsing/parsing_drivers.h"
 #include "text/line_utils.h"
+
+std::string _trivial_srl = "_";
 
 namespace {
 const std::string kBlank = "_";

@@ -39,3 +39,15 @@ bool isValidUtf8(const char* text, size_t size, size_t* badOffset) {
   }
   return true;
 }
+
+uint32_t decodeUtf8(const char* text, size_t size, size_t at, size_t* length) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char b = s[at];
+  *length = 1;
+  size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
+  if (len <= 1 || at + len > size || !isValidUtf8(text + at, len)) return b;
+  uint32_t cp = b & (0xFF >> (len + 1));
+  for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (s[at + k] & 0x3F);
+  *length = len;
+  return cp;
+}

@@ -5,7 +5,6 @@
 #include <map>
 #include <string>
 
-#include "app/globals.h"
 #include "features/predicate_dictionary.h"
 #include "sense/sense_bank.h"
 #include "test_files.h"
