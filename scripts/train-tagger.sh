@@ -36,14 +36,18 @@ case "$recipe" in
     "$kit" train --language english --cutoff 2 --penalty l2 --strength 1 "${threads[@]}" "$train" "$model" "$dict"
     ;;
   english-plus)
+    # The dictionary leaves out words seen once (the model tags them like
+    # unknown words) and gives VBD/VBN and VB/VBP words both tags.
     "$kit" train --template "$root/models/english-plus.template" --cutoff 2 --penalty l2 --strength 1 \
-      --iterations 300 "${threads[@]}" "$train" "$model" "$dict"
+      --iterations 300 "${threads[@]}" "$train" "$model" "$dict.full"
+    bash "$root/scripts/prune-dict.sh" 2 "$train" "$dict.full" VBD:VBN,VB:VBP > "$dict"
+    rm -f "$dict.full"
     ;;
   chinese)
     "$kit" train --language chinese --cutoff 2 --penalty l2 --strength 0.3 "${threads[@]}" "$train" "$model" "$dict"
     ;;
   chinese-plus)
-    "$kit" train --template "$root/models/chinese-plus.template" --cutoff 2 --penalty l2 --strength 0.3 \
+    "$kit" train --template "$root/models/chinese-plus.template" --cutoff 2 --penalty l2 --strength 0.6 \
       "${threads[@]}" "$train" "$model" "$dict"
     ;;
   *)
