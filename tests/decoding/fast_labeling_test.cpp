@@ -617,5 +617,8 @@ TEST(FastLabelingShippedModels, ChineseTrainingText) { checkDataFile("chinese", 
 TEST(FastLabelingShippedModels, EnglishPlusDevelopmentText) {
   checkDataFile("english", "en_ewt-dev.txt", "english-plus");
 }
+TEST(FastLabelingShippedModels, ChinesePlusTrainingText) {
+  checkDataFile("chinese", "zh_gsdsimp-train.txt", "chinese-plus");
+}
 
 }  // namespace
