@@ -60,6 +60,7 @@ constexpr OptionName kNombank{'\0', "nombank", "FILE", nullptr};
 constexpr OptionName kMap{'\0', "map", "FILE", nullptr};  // key-value file of the relation features
 constexpr OptionName kFinish{'\0', "finish", "MODE", nullptr};
 constexpr OptionName kCandidates{'\0', "candidates", "SET", nullptr};
+constexpr OptionName kFindPredicates{'\0', "find-predicates", nullptr, nullptr};
 // Every command has these.
 constexpr OptionName kQuiet{'q', "quiet", nullptr, nullptr};
 constexpr OptionName kVerbose{'v', "verbose", nullptr, nullptr};

@@ -20,6 +20,10 @@ const std::vector<KitCommand>& kitCommands() {
       {"deprojectivize", runDeprojectivize, "decode lifted arcs of a projectivized file"},
       {"srl", runSrl, "label the semantic roles of every predicate"},
       {"sense", runSense, "choose a sense for every predicate"},
+      {"build-bank", runBuildBank, "write predicate dictionaries from an annotated CoNLL-U file"},
+      {"train-srl", runTrainSrl, "train a role model from an annotated CoNLL-U file"},
+      {"label-roles", runLabelRoles, "label the senses and roles of the predicates of a CoNLL-U file"},
+      {"evaluate-srl", runEvaluateSrl, "label an annotated CoNLL-U file and report role and sense scores"},
       {"update-model", runUpdateModel, "convert an older-format model file to the current format"},
   };
   return kCommands;

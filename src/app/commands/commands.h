@@ -35,6 +35,11 @@ int runDeprojectivize(int argc, char** argv);
 // roles.cpp
 int runSrl(int argc, char** argv);
 int runSense(int argc, char** argv);
+// role_labelling.cpp
+int runBuildBank(int argc, char** argv);
+int runTrainSrl(int argc, char** argv);
+int runLabelRoles(int argc, char** argv);
+int runEvaluateSrl(int argc, char** argv);
 // tools.cpp
 int runUpdateModel(int argc, char** argv);
 
