@@ -4,11 +4,12 @@
 #include <memory>
 #include <set>
 
-#include "app/globals.h"
 #include "features/feature_generator.h"
 #include "parsing/dependency_info.h"
 #include "templates/template_reader.h"
 #include "text/line_utils.h"
+
+bool _trainFlag = true;
 
 namespace {
 

@@ -16,6 +16,10 @@
 #include "parsing/transition_system.h"
 #include "templates/template_types.h"
 
+// Process-wide; true until a parsing or role-labelling driver clears it.
+// While set, the sample generators check template columns against the rows.
+extern bool _trainFlag;
+
 // 1 at the end of the input; -1 when a file cannot be probed, opened, read or
 // written, the model does not load or has no labels, the template file names
 // a template twice, or the column check fires.

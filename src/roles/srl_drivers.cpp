@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/globals.h"
+#include "parsing/parsing_drivers.h"
 #include "features/feature_generator.h"
 #include "parsing/dependency_info.h"
 #include "roles/srl_run.h"

@@ -1,6 +1,6 @@
 #include "roles/srl_nivre.h"
 
-#include "app/globals.h"
+#include "parsing/parsing_drivers.h"
 #include "parsing/dependency_info.h"
 #include "parsing/transition_system.h"
 #include "roles/srl_run.h"

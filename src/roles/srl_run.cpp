@@ -2,9 +2,11 @@
 
 #include <utility>
 
-#include "app/globals.h"
+#include "parsing/parsing_drivers.h"
 #include "templates/template_reader.h"
 #include "text/line_utils.h"
+
+std::string _trivial_srl = "_";
 
 namespace {
 const std::string kBlank = "_";

@@ -12,6 +12,9 @@
 #include "maxent/me_model.h"
 #include "templates/template_types.h"
 
+// Process-wide empty-column marker of the role labellers ("_").
+extern std::string _trivial_srl;
+
 // The columns of the role-labelling layout: 8 head, 9 relation, 10 marker.
 constexpr size_t kSrlLayoutColumns = 11;
 

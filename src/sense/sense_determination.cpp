@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <map>
 
-#include "app/globals.h"
+#include "features/predicate_dictionary.h"
 #include "text/line_utils.h"
 
 namespace {

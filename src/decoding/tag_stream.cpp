@@ -1,7 +1,6 @@
-#include "decoding/decoding_commands.h"
+#include "decoding/tag_stream.h"
 
-#include <cerrno>
-#include <climits>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "decoding/labeling.h"
 #include "decoding/line_sequences.h"
 #include "labels/mini_string_bag.h"
 #include "labels/tag_dictionary.h"
@@ -25,21 +25,6 @@ namespace {
 
 const size_t kLinesPerBatch = 128;
 const int kBatchesPerThread = 4;  // in flight: read, being tagged or waiting to be written
-const int kMaxThreads = 256;
-
-void tagUsage(std::FILE* to, const char* name) {
-  std::fprintf(to,
-               "Usage: korvane-kit %s [--language english|chinese] [--model F] [--dict F] [--template F] [--threads N]\n"
-               "       [INPUT]\n"
-               "  --language L   english or chinese, any case (default chinese)\n"
-               "  --model F      model file (default english.model or chinese.model)\n"
-               "  --dict F       tag dictionary (default english.dict or chinese.dict)\n"
-               "  --template F   template file the model was trained with (default: the language's set)\n"
-               "  --threads N    tagging threads, 1 to %d (default: the number of cores)\n"
-               "  INPUT          text to tag, one sentence per line (default: standard input, also \"-\")\n"
-               "Writes one line of \"word/tag \" pairs per input line to standard output.\n",
-               name, kMaxThreads);
-}
 
 bool writeAll(std::FILE* out, const std::string& s) {
   return s.empty() || std::fwrite(s.data(), 1, s.size(), out) == s.size();
@@ -159,7 +144,7 @@ void tagOneLine(FastLabeler& labeler, bool english, std::string& line, std::stri
 }
 
 long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
-               int threads) {
+               int threads, const char* outName) {
   if (threads < 1) threads = 1;
   long lines = 0;
   bool readFailed = false, writeFailed = false;
@@ -260,129 +245,98 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
     return -1;
   }
   if (writeFailed) {
-    std::fprintf(stderr, "Error: write to standard output failed.\n");
+    std::fprintf(stderr, "Error: write to %s failed.\n", outName);
     return -1;
   }
   return lines;
 }
 
-int kitTag(int argc, char** argv) {
-  const char* name = argc > 0 && argv[0] != nullptr ? argv[0] : "tag";
-  std::string language = "chinese", model, dict, templatePath;
-  const char* input = nullptr;
-  long threads = static_cast<long>(std::thread::hardware_concurrency());
-  if (threads < 1) threads = 1;
-  if (threads > kMaxThreads) threads = kMaxThreads;
-
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
-      tagUsage(stdout, name);
-      return 0;
-    }
-    const char* option = nullptr;
-    const char* value = nullptr;
-    for (const char* known : {"--language", "--model", "--dict", "--template", "--threads"}) {
-      const size_t n = std::strlen(known);
-      if (std::strcmp(arg, known) == 0) {
-        option = known;
-        if (i + 1 >= argc) {
-          std::fprintf(stderr, "Error: %s needs a value.\n", known);
-          tagUsage(stderr, name);
-          return 2;
-        }
-        value = argv[++i];
-      } else if (std::strncmp(arg, known, n) == 0 && arg[n] == '=') {
-        option = known;
-        value = arg + n + 1;
-      }
-      if (option != nullptr) break;
-    }
-    if (option == nullptr) {
-      if (arg[0] == '-' && arg[1] != '\0') {
-        std::fprintf(stderr, "Error: unknown option %s.\n", arg);
-        tagUsage(stderr, name);
-        return 2;
-      }
-      if (input != nullptr) {
-        std::fprintf(stderr, "Error: more than one input file (%s, %s).\n", input, arg);
-        tagUsage(stderr, name);
-        return 2;
-      }
-      input = arg;
-    } else if (std::strcmp(option, "--language") == 0) {
-      language = value;
-      for (char& c : language)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-      if (language != "english" && language != "chinese") {
-        std::fprintf(stderr, "Error: unknown language %s.\n", value);
-        tagUsage(stderr, name);
-        return 2;
-      }
-    } else if (std::strcmp(option, "--model") == 0) {
-      model = value;
-    } else if (std::strcmp(option, "--dict") == 0) {
-      dict = value;
-    } else if (std::strcmp(option, "--template") == 0) {
-      templatePath = value;
-    } else {
-      errno = 0;
-      char* end = nullptr;
-      threads = std::strtol(value, &end, 10);
-      if (*value == '\0' || *end != '\0' || errno != 0 || threads < 1 || threads > kMaxThreads) {
-        std::fprintf(stderr, "Error: --threads needs a number from 1 to %d, not \"%s\".\n", kMaxThreads, value);
-        tagUsage(stderr, name);
-        return 2;
-      }
-    }
+bool loadTagger(const TaggerFiles& files, LoadedTagger& t) {
+  t.english = files.english;
+  t.fast.reset();
+  if (!t.model.load_from_fileV2(files.model)) {
+    std::fprintf(stderr, "Error: model file %s does not load.\n", files.model.c_str());
+    return false;
   }
-  const bool english = language == "english";
-  if (model.empty()) model = language + ".model";
-  if (dict.empty()) dict = language + ".dict";
+  if (t.model.num_classes() == 0) {
+    std::fprintf(stderr, "Error: model file %s has no labels.\n", files.model.c_str());
+    return false;
+  }
+  std::string dict = files.dict;
+  LoadCliqueLabelDict(&dict[0], t.wordBag, t.wordTagBags);
+  t.tagList.clear();
+  for (int i = 0; i < t.model.num_classes(); ++i) t.tagList.push_back(t.model.get_class_label(i));
+  t.templates.clear();
+  t.templateOrder.clear();
+  if (!files.templatePath.empty()) {
+    if (!loadTemplateSet(files.templatePath, t.templates, t.templateOrder, t.labelOrder, 2) ||
+        !loadTemplateLexicons(t.templates, files.templatePath))
+      return false;
+  } else if (files.english) {
+    getTemplateEnglishPoS(t.templates, t.templateOrder, t.labelOrder);
+  } else {
+    getTemplateChinesePoS(t.templates, t.templateOrder, t.labelOrder);
+  }
+  t.fast.reset(new FastLabeler(t.model, t.templates, t.templateOrder, t.labelOrder, t.tagList, t.wordBag,
+                               t.wordTagBags, t.legal));
+  return true;
+}
 
-  // Everything is checked before the first line is read.
-  if (checkFile(model.c_str()) < 0 || checkFile(dict.c_str()) < 0) return 1;
-  const bool fromStdin = input == nullptr || std::strcmp(input, "-") == 0;
-  std::FILE* in = fromStdin ? stdin : std::fopen(input, "rb");
+void labelSequence(LoadedTagger& t, TokenTable& sequence, std::vector<std::string>& tags) {
+  if (t.fast && t.fast->supported())
+    t.fast->label(sequence, tags);
+  else
+    labelSeqIt(sequence, t.tagList, tags, t.labelOrder, t.wordBag, 1, t.wordTagBags, t.legal, t.templates,
+               t.templateOrder, t.model);
+}
+
+bool scoreTagger(LoadedTagger& t, const std::string& goldPath, TaggerScores& scores) {
+  scores = TaggerScores();
+  std::FILE* in = std::fopen(goldPath.c_str(), "rb");
   if (in == nullptr) {
-    std::fprintf(stderr, "Error: open file %s for reading.\n", input);
-    return 1;
+    std::fprintf(stderr, "Error: open file %s for reading.\n", goldPath.c_str());
+    return false;
   }
-  const char* inName = fromStdin ? "standard input" : input;
-
-  // The labeler copies what it needs, so the model goes before tagging starts.
-  std::unique_ptr<FastLabeler> labeler;
-  {
-    ME_Model me;
-    if (!me.load_from_fileV2(model)) {
-      std::fprintf(stderr, "Error: model file %s missing.\n", model.c_str());
-    } else if (me.num_classes() == 0) {
-      std::fprintf(stderr, "Error: model file %s has no labels.\n", model.c_str());
-    } else {
-      CMiniStringBag wordBag;
-      std::vector<CMiniStringBag> wordTagBags, legal;
-      LoadCliqueLabelDict(&dict[0], wordBag, wordTagBags);
-      std::vector<std::string> tagList;
-      for (int i = 0; i < me.num_classes(); ++i) tagList.push_back(me.get_class_label(i));
-      std::vector<_ftnind> templates;
-      std::vector<int> order;
-      int labelOrder = 0;
-      bool haveTemplates = true;
-      if (!templatePath.empty())
-        haveTemplates = loadTemplateSet(templatePath, templates, order, labelOrder, 2) &&
-                        loadTemplateLexicons(templates, templatePath);
-      else if (english) getTemplateEnglishPoS(templates, order, labelOrder);
-      else getTemplateChinesePoS(templates, order, labelOrder);
-      if (haveTemplates)
-        labeler.reset(new FastLabeler(me, templates, order, labelOrder, tagList, wordBag, wordTagBags, legal));
-      if (labeler && !labeler->supported()) {
-        std::fprintf(stderr, "Error: model file %s is too large to tag with.\n", model.c_str());
-        labeler.reset();
+  std::vector<std::vector<std::string>> rows;
+  std::string line;
+  std::vector<std::string> fields, tags;
+  auto tagSentence = [&]() {
+    size_t begin = 0;
+    while (begin < rows.size()) {
+      size_t end = begin;
+      if (t.english) {
+        end = rows.size();
+      } else {
+        while (end < rows.size() && !isChineseCutMark(rows[end][0])) ++end;
+        end = end < rows.size() ? end + 1 : end;
       }
+      TokenTable sequence;
+      for (size_t i = begin; i < end; ++i) sequence.push_back({rows[i][0]});
+      const auto t0 = std::chrono::steady_clock::now();
+      labelSequence(t, sequence, tags);
+      scores.tagSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+      for (size_t i = begin; i < end; ++i) {
+        const bool good = i - begin < tags.size() && tags[i - begin] == rows[i].back();
+        const bool known = t.wordBag.idByString.count(rows[i][0]) > 0;
+        ++scores.tokens;
+        scores.correct += good;
+        scores.known += known;
+        scores.knownCorrect += good && known;
+      }
+      begin = end;
     }
+    rows.clear();
+  };
+  while (readLineWhole(in, line)) {
+    readLine2VectorString(line, fields);
+    if (fields.empty())
+      tagSentence();
+    else
+      rows.push_back(fields);
   }
-  int status = 1;
-  if (labeler) status = tagStream(in, inName, stdout, *labeler, english, static_cast<int>(threads)) < 0 ? 1 : 0;
-  if (!fromStdin) std::fclose(in);
-  return status;
+  tagSentence();
+  const bool readOk = std::ferror(in) == 0;
+  std::fclose(in);
+  if (!readOk) std::fprintf(stderr, "Error: read %s failed.\n", goldPath.c_str());
+  return readOk;
 }

@@ -1,5 +1,3 @@
-#include "sense/sense_commands.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "features/predicate_dictionary.h"
+#include "kit_test_util.h"
 #include "test_files.h"
-#include "test_command.h"
 
 namespace {
 
@@ -18,7 +16,7 @@ using KitResult = CommandOutcome;
 
 KitResult kit(std::vector<std::string> args) {
   args.insert(args.begin(), "sense");
-  return runCommand(kitSense, args);
+  return runKit(args);
 }
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "sense_kit_" + name; }
@@ -35,21 +33,16 @@ TEST(KitSense, MisuseGivesUsageAndStatusTwo) {
     std::string message;
   };
   const Case cases[] = {
-      {{}, "expected INPUT and OUTPUT, got 0 file names"},
-      {{"a", "b", "c"}, "expected INPUT and OUTPUT, got 3 file names"},
-      {{"--propbank"}, "missing file name after --propbank"},
-      {{"--dict=", "a", "b"}, "empty file name for --dict"},
+      {{}, "missing INPUT"},
+      {{"a", "b", "c"}, "unexpected argument 'c'"},
+      {{"--propbank"}, "option --propbank needs a value"},
       {{"-x", "a", "b"}, "unknown option -x"},
   };
   for (const Case& c : cases) {
     KitResult r = kit(c.args);
     EXPECT_EQ(r.status, 2) << c.message;
-    EXPECT_NE(r.err.find("Error: " + c.message), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Usage: korvane-kit sense"), std::string::npos);
+    EXPECT_EQ(r.err, kitUsageError("sense", c.message));
   }
-  KitResult help = kit({"-h"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("--nombank FILE"), std::string::npos);
 }
 
 TEST(KitSense, DeterminesSensesFromTheLoadedDictionaries) {
@@ -60,7 +53,7 @@ TEST(KitSense, DeterminesSensesFromTheLoadedDictionaries) {
   writeFile(dict, "a b 0.5\n");
   std::string in = tempPath("in"), out = tempPath("out");
   writeFile(in, kInput);
-  KitResult r = kit({"--propbank", prop, "--nombank=" + nom, "--dict", dict, in, out});
+  KitResult r = kit({"--propbank", prop, "--nombank=" + nom, "--map", dict, in, out});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(readFile(out),
             "1 John x x x x John NNP __ 2 A0 0 _ _\n"
@@ -83,10 +76,10 @@ TEST(KitSense, UnusableFilesFailWithStatusOne) {
   writeFile(in, kInput);
   KitResult r = kit({missing, out});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Error: open file " + missing + " for reading"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Error: cannot read " + missing), std::string::npos) << r.err;
   r = kit({"--nombank", missing, in, out});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Error: open file " + missing + " for reading"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Error: cannot read " + missing), std::string::npos) << r.err;
 }
 
 }  // namespace
