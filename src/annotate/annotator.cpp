@@ -210,8 +210,8 @@ bool Annotator::load(const ModelFiles& files, const Options& options, std::strin
     }
   }
   if (options.parse) {
-    std::unique_ptr<Worker> probe = worker(error);  // checks the parser's files once, up front
-    if (!probe) return false;
+    spare_ = worker(error);  // checks the parser's files once, up front
+    if (!spare_) return false;
   }
   return true;
 }
@@ -338,7 +338,7 @@ int Annotator::run(std::FILE* in, const std::string& inName, std::FILE* out, con
   std::string error;
   std::vector<std::unique_ptr<Worker>> workers;
   for (int i = 0; i < threads; ++i) {
-    workers.push_back(worker(error));
+    workers.push_back(spare_ ? std::move(spare_) : worker(error));
     if (!workers.back()) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return -1;

@@ -83,6 +83,8 @@ class Annotator {
   tokenize::TokenLists lists_;
   lemmatize::Lemmatizer lemmatizer_;
   std::unique_ptr<FastLabeler> labeler_;
+  // The worker load() made to check the parser's files; run() uses it.
+  mutable std::unique_ptr<Worker> spare_;
 };
 
 // The sentences of a paragraph of raw text: FORM (the text's characters),

@@ -162,12 +162,17 @@ int runTag(int argc, char** argv) {
   int threads = static_cast<int>(std::thread::hardware_concurrency());
   if (threads < 1) threads = 1;
   if (threads > kMaxThreads) threads = kMaxThreads;
-  std::string language = "english", modelPath, dictPath, templatePath, input = "-", output = "-";
+  std::string language = "english", modelPath, dictPath, templatePath, input = "-", output = "-", encoding = "gbk";
   cl.choice(kitopt::kLanguage, language, "language: built-in templates and line cutting", kLanguages, true);
   cl.option(kitopt::kModel, modelPath, "model file", "LANG.model");
   cl.option(kitopt::kDict, dictPath, "tag dictionary", "LANG.dict");
   cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with",
             "the language's built-in set");
+  cl.choice(kitopt::kEncoding, encoding,
+            "encoding of the text: gbk, the Chinese models' own, or utf-8, which is converted to GBK for a "
+            "Chinese model and back (a line with a character GBK cannot hold is reported and left empty); "
+            "English text passes through either way",
+            {"gbk", "utf-8"}, true);
   cl.option(kitopt::kThreads, threads, "tagging threads", 1, kMaxThreads);
   cl.option(kitopt::kOutput, output, "file to write (- for standard output)");
   cl.optionalPositional("INPUT", input, "text to tag (- for standard input)");
@@ -205,13 +210,15 @@ int runTag(int argc, char** argv) {
   }
   const std::string inName = in.isStdin() ? "standard input" : input;
   const std::string outName = out.isStdout() ? "standard output" : output;
+  long skipped = 0;
   const long lines = tagStream(inFile, inName.c_str(), outFile, *labeler, language == "english", threads,
-                               outName.c_str());
+                               outName.c_str(), encoding == "utf-8", &skipped);
   if (inFile != stdin) std::fclose(inFile);
   bool ok = lines >= 0;
   if (outFile != stdout && std::fclose(outFile) != 0 && ok) {
     std::fprintf(stderr, "Error: write to %s failed.\n", outName.c_str());
     ok = false;
   }
-  return ok && out.commit() ? 0 : 1;
+  // Lines left empty are reported; the rest of the output stays.
+  return ok && out.commit() && skipped == 0 ? 0 : 1;
 }
