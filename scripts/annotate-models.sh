@@ -18,6 +18,8 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target korvane_kit_main -j"$(nproc)" >/dev/null
 kit=$build/src/app/korvane-kit
 mkdir -p "$out"
+# The model loaders' own notes ("Loading model done.") say nothing here.
+quiet_loaders() { grep -v -e '^Loading model done\.$' -e '^Loading template done' -e '^$' >&2 || true; }
 
 if [ $rebuild = 1 ]; then
   "$kit" build-tokenizer "$data/en_ewt-train.conll" models/english-tokenizer.data
@@ -27,20 +29,23 @@ gold=$data/en_ewt-up-dev.conllu
 
 echo "== Raw sentences, one per line -> CoNLL-U ($gold)"
 sed -n 's/^# text = //p' "$gold" > "$out/sentences.txt"
-"$kit" annotate --quiet --lines sentences --threads 2 "$out/sentences.txt" > "$out/sentences.conllu"
+"$kit" annotate --quiet --lines sentences --threads 2 "$out/sentences.txt" > "$out/sentences.conllu" \
+  2> >(quiet_loaders)
 "$kit" evaluate-conllu "$gold" "$out/sentences.conllu"
 
 echo "== Documents, one per line (sentence splitting)"
 awk '/^# newdoc/ { if (line != "") print line; line = ""; next }
      /^# text = / { t = substr($0, 10); line = (line == "" ? t : line " " t) }
      END { if (line != "") print line }' "$gold" > "$out/documents.txt"
-"$kit" annotate --quiet --lines paragraphs --steps tag --threads 2 "$out/documents.txt" > "$out/documents.conllu"
+"$kit" annotate --quiet --lines paragraphs --steps tag --threads 2 "$out/documents.txt" > "$out/documents.conllu" \
+  2> >(quiet_loaders)
 "$kit" evaluate-conllu "$gold" "$out/documents.conllu" | sed -n '1,4p'
 
 echo "== Lemmas and tags on en_ewt-dev (the training treebank's own release)"
 awk -F'\t' 'BEGIN { OFS = "\t" } NF == 0 { print ""; next } { print $1, $2, $3, $4, $5, "_", $9, $10, "_", "_" }' \
   "$data/en_ewt-dev.conll" > "$out/en_ewt-dev.conllu"
-"$kit" annotate --quiet --input conllu --threads 2 "$out/en_ewt-dev.conllu" > "$out/en_ewt-dev.annotated.conllu"
+"$kit" annotate --quiet --input conllu --threads 2 "$out/en_ewt-dev.conllu" > "$out/en_ewt-dev.annotated.conllu" \
+  2> >(quiet_loaders)
 "$kit" evaluate-conllu "$out/en_ewt-dev.conllu" "$out/en_ewt-dev.annotated.conllu" | sed -n '1,2p;5,9p'
 
 echo "== Speed on one thread (the sentences four times over; the load is in the first figure only)"
