@@ -116,7 +116,7 @@ class Annotator::Worker {
   }
   bool init(std::string& error) {
     if (!a_.options_.parse) return true;
-    return parser_.load(a_.files_.parserTemplate, a_.files_.parserModel, error);
+    return parser_.load(a_.files_.parserTemplate, a_.files_.parserModel, a_.files_.parserDriver, error);
   }
 
   // Fills the columns of the steps; false when the parser could not run.

@@ -34,6 +34,7 @@ struct ModelFiles {
   std::string tokenLists, lemmas;                            // english-tokenizer.data, english-lemmatizer.data
   std::string taggerModel, taggerDict, taggerTemplate;       // template empty: the built-in English set
   std::string parserModel, parserTemplate;
+  std::string parserDriver = "repair";  // ltr, rtl or repair
 };
 
 struct Options {

@@ -10,25 +10,21 @@
 #include "app/command_line.h"
 #include "app/commands/commands.h"
 #include "app/file_guard.h"
+#include "app/model_choice.h"
 #include "lemmatize/lemmatizer.h"
 #include "text/conllu_eval.h"
 #include "tokenize/token_lists.h"
 
-#ifndef KORVANE_MODELS_DIR
-#define KORVANE_MODELS_DIR "models"
-#endif
-
 namespace {
 
-// The shipped models' folder: ./models when it holds them, else the one the
-// program was built from.
-std::string modelsFolder() {
-  std::FILE* f = std::fopen("models/english-tokenizer.data", "rb");
-  if (f) {
-    std::fclose(f);
-    return "models";
-  }
-  return KORVANE_MODELS_DIR;
+// A model file: DIR/NAME when a folder was named, else the shipped one ("" after a message).
+std::string modelFile(const std::string& folder, const std::string& name) {
+  return folder.empty() ? shippedFileOrSay(name) : folder + "/" + name;
+}
+
+// The manifest of a model, "" paths when it has none; false after a message.
+bool manifestOf(const std::string& model, ModelManifest& manifest) {
+  return readManifestFor(model, manifest);
 }
 
 // Reads a treebank for the two builders; false after a message.
@@ -56,8 +52,8 @@ int runAnnotate(int argc, char** argv) {
   int threads = static_cast<int>(std::thread::hardware_concurrency());
   if (threads < 1) threads = 1;
   if (threads > 256) threads = 256;
-  std::string language = "english", kind = "raw", lines = "paragraphs", steps = "tag,parse",
-              models = modelsFolder(), input = "-", output = "-";
+  std::string language = "english", kind = "raw", lines = "paragraphs", steps = "tag,parse", models,
+              input = "-", output = "-";
   cl.choice(kitopt::kLanguage, language, "language of the text", {"english"}, true);
   cl.choice(kitopt::kInputKind, kind, "what INPUT holds: running text, one sentence of blank-separated tokens per line, or CoNLL-U",
             {"raw", "tokens", "conllu"});
@@ -66,7 +62,7 @@ int runAnnotate(int argc, char** argv) {
             {"paragraphs", "sentences", "wrapped"});
   cl.option(kitopt::kSteps, steps, "what to add, in order: tag, tag,parse (roles once a role model ships)");
   cl.option(kitopt::kThreads, threads, "annotating threads; the output keeps the input order", 1, 256);
-  cl.option(kitopt::kModels, models, "folder of the shipped models");
+  cl.option(kitopt::kModels, models, "folder of the models to use", "the shipped models");
   cl.option(kitopt::kOutput, output, "file to write (- for standard output)");
   cl.optionalPositional("INPUT", input, "text to annotate (- for standard input)");
   if (const int status = cl.parse(argc, argv); status >= 0) return status;
@@ -86,15 +82,23 @@ int runAnnotate(int argc, char** argv) {
   options.threads = threads;
   options.progress = !cl.quiet();
 
-  const std::string m = models + "/";
+  // The best shipped models: english-plus and the English parser; their
+  // manifests name their templates, dictionary and parsing driver.
   annotate::ModelFiles files;
-  files.tokenLists = m + "english-tokenizer.data";
-  files.lemmas = m + "english-lemmatizer.data";
-  files.taggerModel = m + "english-plus.model";
-  files.taggerDict = m + "english.dict";
-  files.taggerTemplate = m + "english-plus.template";
-  files.parserModel = m + "english-parser.model";
-  files.parserTemplate = m + "parser.template";
+  files.tokenLists = modelFile(models, "english-tokenizer.data");
+  files.lemmas = modelFile(models, "english-lemmatizer.data");
+  files.taggerModel = modelFile(models, "english-plus.model");
+  if (files.tokenLists.empty() || files.lemmas.empty() || files.taggerModel.empty()) return 1;
+  ModelManifest tagger, parser;
+  if (!manifestOf(files.taggerModel, tagger)) return 1;
+  files.taggerDict = tagger.has("dictionary") ? tagger.file("dictionary") : modelFile(models, "english.dict");
+  files.taggerTemplate = tagger.has("template") ? tagger.file("template") : modelFile(models, "english-plus.template");
+  if (options.parse) {
+    files.parserModel = modelFile(models, "english-parser.model");
+    if (files.parserModel.empty() || !manifestOf(files.parserModel, parser)) return 1;
+    files.parserTemplate = parser.has("template") ? parser.file("template") : modelFile(models, "parser.template");
+    files.parserDriver = parser.has("driver") ? parser.value("driver") : "repair";
+  }
 
   FileGuard guard;
   InputFile& in = guard.readsStream(input);
