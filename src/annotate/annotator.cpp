@@ -116,7 +116,7 @@ class Annotator::Worker {
   }
   bool init(std::string& error) {
     if (!a_.options_.parse) return true;
-    return parser_.load(a_.files_.parserTemplate, a_.files_.parserModel, error);
+    return parser_.load(a_.files_.parserTemplate, a_.files_.parserModel, a_.files_.parserDriver, error);
   }
 
   // Fills the columns of the steps; false when the parser could not run.
@@ -210,8 +210,8 @@ bool Annotator::load(const ModelFiles& files, const Options& options, std::strin
     }
   }
   if (options.parse) {
-    std::unique_ptr<Worker> probe = worker(error);  // checks the parser's files once, up front
-    if (!probe) return false;
+    spare_ = worker(error);  // checks the parser's files once, up front
+    if (!spare_) return false;
   }
   return true;
 }
@@ -338,7 +338,7 @@ int Annotator::run(std::FILE* in, const std::string& inName, std::FILE* out, con
   std::string error;
   std::vector<std::unique_ptr<Worker>> workers;
   for (int i = 0; i < threads; ++i) {
-    workers.push_back(worker(error));
+    workers.push_back(spare_ ? std::move(spare_) : worker(error));
     if (!workers.back()) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return -1;

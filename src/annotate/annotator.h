@@ -34,6 +34,7 @@ struct ModelFiles {
   std::string tokenLists, lemmas;                            // english-tokenizer.data, english-lemmatizer.data
   std::string taggerModel, taggerDict, taggerTemplate;       // template empty: the built-in English set
   std::string parserModel, parserTemplate;
+  std::string parserDriver = "repair";  // ltr, rtl or repair
 };
 
 struct Options {
@@ -83,6 +84,8 @@ class Annotator {
   tokenize::TokenLists lists_;
   lemmatize::Lemmatizer lemmatizer_;
   std::unique_ptr<FastLabeler> labeler_;
+  // The worker load() made to check the parser's files; run() uses it.
+  mutable std::unique_ptr<Worker> spare_;
 };
 
 // The sentences of a paragraph of raw text: FORM (the text's characters),

@@ -40,6 +40,11 @@ int runBuildBank(int argc, char** argv);
 int runTrainSrl(int argc, char** argv);
 int runLabelRoles(int argc, char** argv);
 int runEvaluateSrl(int argc, char** argv);
+// annotate.cpp
+int runAnnotate(int argc, char** argv);
+int runBuildTokenizer(int argc, char** argv);
+int runBuildLemmatizer(int argc, char** argv);
+int runEvaluateConllu(int argc, char** argv);
 // tools.cpp
 int runUpdateModel(int argc, char** argv);
 

@@ -10,13 +10,10 @@
 #include "app/command_line.h"
 #include "app/commands/commands.h"
 #include "app/file_guard.h"
+#include "app/model_choice.h"
 #include "roles/role_labeller.h"
 #include "roles/role_tasks.h"
 #include "roles/role_training.h"
-
-#ifndef KORVANE_MODELS_DIR
-#define KORVANE_MODELS_DIR "models"
-#endif
 
 namespace {
 
@@ -30,30 +27,13 @@ const char kInputLayout[] =
     "but \"_\", e.g. its roleset come.03), then one column per predicate in row order: V on the predicate,\n"
     "its role (ARG0, ARGM-TMP, ...) on the head word of each argument, _ elsewhere.";
 
-// The shipped models and dictionaries.
-const char kModel[] = "english-srl.model";
-const char kFindModel[] = "english-srl-find.model";
-const char kTemplate[] = "srl.template";
-const char kPropbank[] = "english.propbank";
-const char kNombank[] = "english.nombank";
+// The shipped models (their manifests name the dictionaries) and template.
+const char kShippedModel[] = "english-srl.model";
+const char kShippedFindModel[] = "english-srl-find.model";
+const char kShippedTemplate[] = "srl.template";
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-bool readable(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
-  return true;
-}
-
-// A shipped file: models/NAME in the working directory, else in the source
-// tree's models folder; NAME itself when neither exists (the guard then says so).
-std::string shipped(const char* name) {
-  for (const std::string& dir : {std::string("models/"), std::string(KORVANE_MODELS_DIR) + "/"})
-    if (readable(dir + name)) return dir + name;
-  return std::string("models/") + name;
 }
 
 bool flushedStdout() {
@@ -77,37 +57,59 @@ bool writeText(const std::string& text, OutputFile& out) {
   return ok;
 }
 
-// Model, template, dictionaries and driver of label-roles and evaluate-srl.
+// Model, template, dictionaries and driver of label-roles and evaluate-srl:
+// the shipped model unless one is named, and what its manifest brings for
+// the options not given.
 struct LabellerChoice {
   std::string model, templatePath, propbank, nombank, driver;
   bool findPredicates = false;
 
   void add(CommandLine& cl) {
-    cl.option(kitopt::kModel, model, "role model", std::string("models/") + kModel);
-    cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with",
-              std::string("models/") + kTemplate);
-    cl.choice(kitopt::kDriver, driver, std::string(kDriverHelp) + " (default: multi; with --find-predicates allpair)",
-              kTrainDrivers);
-    cl.option(kitopt::kPropbank, propbank, "verbal predicate dictionary", std::string("models/") + kPropbank);
-    cl.option(kitopt::kNombank, nombank, "nominal predicate dictionary", std::string("models/") + kNombank);
+    cl.option(kitopt::kModel, model, "role model",
+              std::string("models/") + kShippedModel + ", with --find-predicates models/" + kShippedFindModel);
+    cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with", "the model's manifest's");
+    cl.choice(kitopt::kDriver, driver, kDriverHelp, kTrainDrivers);
+    cl.option(kitopt::kPropbank, propbank, "verbal predicate dictionary", "the model's manifest's");
+    cl.option(kitopt::kNombank, nombank, "nominal predicate dictionary", "the model's manifest's");
     cl.flag(kitopt::kFindPredicates, findPredicates,
-            std::string("find the predicates instead of taking those column 11 marks (model default: models/") +
-                kFindModel + ")");
+            "find the predicates (allpair or xueext driver) instead of taking those column 11 marks");
   }
 
-  // Defaults filled in; 2 after a usage error, -1 to go on.
+  // 0 to go on, 1 after an error, 2 after a usage error.
   int settle(const CommandLine& cl, roles::Driver& chosen) {
+    if (cl.given(kitopt::kDriver) && roles::driverByName(driver, chosen) &&
+        findPredicates != roles::findsPredicates(chosen))
+      return cl.usageError(findPredicates ? "--find-predicates needs the allpair or xueext driver"
+                                          : "the " + driver + " driver finds predicates: give --find-predicates");
+    if (!cl.given(kitopt::kModel)) {
+      model = shippedFileOrSay(findPredicates ? kShippedFindModel : kShippedModel);
+      if (model.empty()) return 1;
+    }
+    ModelManifest manifest;
+    if (!applyManifest(cl, model, "srl",
+                       {{"driver", &kitopt::kDriver, &driver, false},
+                        {"template", &kitopt::kTemplate, &templatePath, true},
+                        {"propbank", &kitopt::kPropbank, &propbank, true},
+                        {"nombank", &kitopt::kNombank, &nombank, true}},
+                       manifest))
+      return 1;
     if (driver.empty()) driver = findPredicates ? "allpair" : "multi";
-    if (!roles::driverByName(driver, chosen)) return cl.usageError("--driver takes multi, xue, nivre, allpair or xueext, not '" + driver + "'");
-    if (findPredicates && !roles::findsPredicates(chosen))
-      return cl.usageError("--find-predicates needs the allpair or xueext driver");
-    if (!findPredicates && roles::findsPredicates(chosen))
-      return cl.usageError("the " + driver + " driver finds predicates: give --find-predicates");
-    if (model.empty()) model = shipped(findPredicates ? kFindModel : kModel);
-    if (templatePath.empty()) templatePath = shipped(kTemplate);
-    if (!cl.given(kitopt::kPropbank)) propbank = shipped(kPropbank);
-    if (!cl.given(kitopt::kNombank)) nombank = shipped(kNombank);
-    return -1;
+    if (!roles::driverByName(driver, chosen)) {
+      std::fprintf(stderr, "Error: %s: unknown driver %s.\n", manifest.path.c_str(), driver.c_str());
+      return 1;
+    }
+    // A model for a finding driver finds the predicates.
+    if (roles::findsPredicates(chosen)) findPredicates = true;
+    if (findPredicates && !roles::findsPredicates(chosen)) {
+      std::fprintf(stderr, "Error: %s is a model for the %s driver, which cannot find predicates.\n", model.c_str(),
+                   driver.c_str());
+      return 1;
+    }
+    if (templatePath.empty()) {
+      templatePath = shippedFileOrSay(kShippedTemplate);
+      if (templatePath.empty()) return 1;
+    }
+    return 0;
   }
 
   void read(FileGuard& files) {
@@ -170,7 +172,7 @@ int runTrainSrl(int argc, char** argv) {
   settings.options.threads = 2;
   std::string driver = "multi", penalty = "l2", trainPath, modelPath;
   cl.choice(kitopt::kDriver, driver, kDriverHelp, kTrainDrivers);
-  cl.option(kitopt::kTemplate, settings.templatePath, "template file", std::string("models/") + kTemplate);
+  cl.option(kitopt::kTemplate, settings.templatePath, "template file", std::string("models/") + kShippedTemplate);
   cl.option(kitopt::kPropbank, settings.propbank, "verbal predicate dictionary", "none");
   cl.option(kitopt::kNombank, settings.nombank, "nominal predicate dictionary", "none");
   cl.option(kitopt::kCutoff, settings.cutoff, "keep (feature, label) pairs seen at least N times", 0, 1000000);
@@ -184,7 +186,10 @@ int runTrainSrl(int argc, char** argv) {
   roles::driverByName(driver, settings.driver);
   settings.options.penalty =
       penalty == "l1" ? ME_Penalty::kL1 : penalty == "none" ? ME_Penalty::kNone : ME_Penalty::kL2;
-  if (settings.templatePath.empty()) settings.templatePath = shipped(kTemplate);
+  if (settings.templatePath.empty()) {
+    settings.templatePath = shippedFileOrSay(kShippedTemplate);
+    if (settings.templatePath.empty()) return 1;
+  }
   settings.quiet = cl.quiet();
   if (cl.quiet()) settings.options.progress = nullptr;
 
@@ -233,7 +238,7 @@ int runLabelRoles(int argc, char** argv) {
   cl.positional("OUTPUT", output, "file to write (- for standard output)");
   if (const int status = cl.parse(argc, argv); status >= 0) return status;
   roles::Driver driver;
-  if (const int status = choice.settle(cl, driver); status >= 0) return status;
+  if (const int status = choice.settle(cl, driver); status > 0) return status;
   FileGuard files;
   InputFile& in = files.reads(input);
   choice.read(files);
@@ -292,7 +297,7 @@ int runEvaluateSrl(int argc, char** argv) {
   cl.positional("GOLD", goldPath, "annotated CoNLL-U file to label and score");
   if (const int status = cl.parse(argc, argv); status >= 0) return status;
   roles::Driver driver;
-  if (const int status = choice.settle(cl, driver); status >= 0) return status;
+  if (const int status = choice.settle(cl, driver); status > 0) return status;
   FileGuard files;
   InputFile& gold = files.reads(goldPath);
   choice.read(files);
