@@ -60,7 +60,9 @@ int runAnnotate(int argc, char** argv) {
   cl.choice(kitopt::kLines, lines,
             "what a line of raw text is: a paragraph, one sentence, or part of a paragraph that ends at an empty line",
             {"paragraphs", "sentences", "wrapped"});
-  cl.option(kitopt::kSteps, steps, "what to add, in order: tag, tag,parse (roles once a role model ships)");
+  cl.option(kitopt::kSteps, steps,
+            "what to add, in order: tag (tags, lemmas), tag,parse (and trees) or tag,parse,roles (and predicate "
+            "senses and semantic roles, with the shipped role model that finds predicates)");
   cl.option(kitopt::kThreads, threads, "annotating threads; the output keeps the input order", 1, 256);
   cl.option(kitopt::kModels, models, "folder of the models to use", "the shipped models");
   cl.option(kitopt::kOutput, output, "file to write (- for standard output)");
@@ -76,8 +78,10 @@ int runAnnotate(int argc, char** argv) {
                                          : annotate::RawLines::kWrapped;
   if (steps == "tag") {
     options.parse = false;
+  } else if (steps == "tag,parse,roles") {
+    options.roles = true;
   } else if (steps != "tag,parse") {
-    return cl.usageError("--steps takes tag or tag,parse, not '" + steps + "'");
+    return cl.usageError("--steps takes tag, tag,parse or tag,parse,roles, not '" + steps + "'");
   }
   options.threads = threads;
   options.progress = !cl.quiet();
@@ -99,6 +103,16 @@ int runAnnotate(int argc, char** argv) {
     files.parserTemplate = parser.has("template") ? parser.file("template") : modelFile(models, "parser.template");
     files.parserDriver = parser.has("driver") ? parser.value("driver") : "repair";
   }
+  if (options.roles) {
+    ModelManifest roles;
+    files.roleModel = modelFile(models, "english-srl-find.model");
+    if (files.roleModel.empty() || !manifestOf(files.roleModel, roles)) return 1;
+    files.roleTemplate = roles.has("template") ? roles.file("template") : modelFile(models, "srl.template");
+    // Predicate dictionaries only where the manifest names them.
+    files.rolePropbank = roles.file("propbank");
+    files.roleNombank = roles.file("nombank");
+    if (roles.has("driver")) files.roleDriver = roles.value("driver");
+  }
 
   FileGuard guard;
   InputFile& in = guard.readsStream(input);
@@ -109,6 +123,9 @@ int runAnnotate(int argc, char** argv) {
     guard.reads(files.parserModel);
     guard.reads(files.parserTemplate);
   }
+  if (options.roles)
+    for (const std::string* f : {&files.roleModel, &files.roleTemplate, &files.rolePropbank, &files.roleNombank})
+      guard.reads(*f);
   OutputFile& out = guard.writesStream(output);
   if (!guard.check()) return 1;
 

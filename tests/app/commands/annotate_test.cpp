@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "kit_test_util.h"
+#include "maxent/me_model.h"
+#include "roles/role_training.h"
 #include "test_files.h"
 #include "text/gbk.h"
 
@@ -47,8 +55,10 @@ TEST(KitAnnotate, RefusesMisuseAndReportsBadInput) {
     int status;
     std::string err;  // a piece of standard error
   } cases[] = {
-      {{"annotate", "--steps", "parse", temp("bad.txt")}, 2, "--steps takes tag or tag,parse, not 'parse'"},
+      {{"annotate", "--steps", "parse", temp("bad.txt")}, 2, "--steps takes tag, tag,parse or tag,parse,roles, not 'parse'"},
       {{"annotate", "--input", "xml", temp("bad.txt")}, 2, "--input"},
+      {{"annotate", "--steps", "tag,parse,roles", "--models", std::string(KORVANE_SOURCE_DIR) + "/tests", temp("bad.txt")},
+       1, "Error: "},
       {{"annotate", "--models", temp("nowhere"), temp("bad.txt")}, 1, "Error: "},
       {{"annotate", "--quiet", "--steps", "tag", temp("bad.txt")}, 1,
        "Error: " + temp("bad.txt") + " line 2: invalid UTF-8 at byte 5; line skipped\n"},
@@ -78,6 +88,45 @@ TEST(KitAnnotate, BuildersReproduceTheShippedListsAndScorerScores) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Tokens     |    100.00 |    100.00 |    100.00 |\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("LAS        |    100.00 |    100.00 |    100.00 |    100.00\n"), std::string::npos) << r.out;
+}
+
+// The roles step with a tiny role model that finds its predicates, trained on
+// the role tests' fixture, beside links to the shipped models.
+TEST(KitAnnotate, RolesStepAddsSensesAndRoleColumns) {
+  const std::string dir = temp("models");
+  ASSERT_EQ(::system(("mkdir -p '" + dir + "'").c_str()), 0);
+  for (const char* name : {"english-tokenizer.data", "english-lemmatizer.data", "english-plus.model",
+                           "english-plus.manifest", "english-plus.template", "english.dict", "english-parser.model",
+                           "english-parser.manifest", "parser.template", "srl.template"})
+    ASSERT_EQ(::symlink((kModels + name).c_str(), (dir + "/" + name).c_str()) == 0 || errno == EEXIST, true) << name;
+  roles::TrainSettings settings;
+  settings.trainPath = std::string(KORVANE_SOURCE_DIR) + "/tests/roles/fixtures/roles.conllu";
+  settings.templatePath = kModels + "srl.template";
+  settings.driver = roles::Driver::kAllPair;
+  settings.cutoff = 1;
+  settings.options.max_iterations = 50;
+  settings.quiet = true;
+  ME_Model model;
+  roles::TrainCounts counts;
+  std::string error;
+  ASSERT_TRUE(roles::trainRoleModel(settings, model, counts, error)) << error;
+  ASSERT_TRUE(model.save_to_fileV2(dir + "/english-srl-find.model"));
+  writeFile(dir + "/english-srl-find.manifest", "kind = srl\ntemplate = srl.template\ndriver = allpair\n");
+
+  writeFile(temp("roles.txt"), "They apologized yesterday.\nThe service was slow and they apologized.\n");
+  const CommandOutcome r =
+      runKit({"annotate", "--quiet", "--steps", "tag,parse,roles", "--models", dir, temp("roles.txt")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Every row gains the sense column; each predicate found adds a role column.
+  size_t rows = 0;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    ++rows;
+    EXPECT_GE(std::count(line.begin(), line.end(), '\t'), 10) << line;
+  }
+  EXPECT_EQ(rows, 12u) << r.out;
+  EXPECT_NE(r.out.find("\tV"), std::string::npos) << r.out;
 }
 
 TEST(KitTag, Utf8TextIsTaggedThroughGbkAndCharactersGbkLacksAreReported) {
