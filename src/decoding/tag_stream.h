@@ -60,8 +60,12 @@ bool scoreTagger(LoadedTagger& tagger, const std::string& goldPath, TaggerScores
 // marks as the tagger cuts them. At most a few batches of lines per thread
 // are held at a time. Returns the number of lines, or -1 when reading or
 // writing failed (message on stderr naming inName or outName).
+// utf8 with a Chinese model: lines are UTF-8, converted to the model's GBK
+// and the output back to UTF-8; a line that is not UTF-8 or holds a
+// character GBK cannot hold gives an empty output line and an "Error: INPUT
+// line N: ..." message, and is counted in *skipped.
 long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
-               int threads, const char* outName = "standard output");
+               int threads, const char* outName = "standard output", bool utf8 = false, long* skipped = nullptr);
 
 // One input line's output line (without its line feed) into `out`.
 void tagOneLine(FastLabeler& labeler, bool english, std::string& line, std::string& out);

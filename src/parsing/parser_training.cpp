@@ -13,21 +13,10 @@
 #include "projectivity/projective_file.h"
 #include "templates/template_reader.h"
 
-#ifndef KORVANE_MODELS_DIR
-#define KORVANE_MODELS_DIR "models"
-#endif
-
 namespace {
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-bool readableQuietly(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
-  return true;
 }
 
 int widestColumn(const std::vector<_ftnind>& templates) {
@@ -39,14 +28,6 @@ int widestColumn(const std::vector<_ftnind>& templates) {
 }
 
 }  // namespace
-
-std::string defaultParserTemplate() {
-  for (const std::string& dir : {std::string("models"), std::string(KORVANE_MODELS_DIR)}) {
-    const std::string path = dir + "/parser.template";
-    if (readableQuietly(path)) return path;
-  }
-  return "";
-}
 
 bool collectParserSamples(const std::string& templatePath, const std::string& inputPath, bool inverse,
                           ME_Model& model, ParserSampleCounts& counts) {

@@ -72,9 +72,4 @@ bool isPunctuationTag(const std::string& tag);
 bool scoreParsedFile(const std::string& goldPath, const std::string& parsedPath, int punctColumn, int decoder,
                      ParserEvaluation& result);
 
-// The template file used when none is given: models/parser.template in the
-// working directory, else in the source tree's models folder; empty when
-// neither exists.
-std::string defaultParserTemplate();
-
 #endif

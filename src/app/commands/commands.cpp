@@ -20,7 +20,15 @@ const std::vector<KitCommand>& kitCommands() {
       {"deprojectivize", runDeprojectivize, "decode lifted arcs of a projectivized file"},
       {"srl", runSrl, "label the semantic roles of every predicate"},
       {"sense", runSense, "choose a sense for every predicate"},
+      {"build-bank", runBuildBank, "write predicate dictionaries from an annotated CoNLL-U file"},
+      {"train-srl", runTrainSrl, "train a role model from an annotated CoNLL-U file"},
+      {"label-roles", runLabelRoles, "label the senses and roles of the predicates of a CoNLL-U file"},
+      {"evaluate-srl", runEvaluateSrl, "label an annotated CoNLL-U file and report role and sense scores"},
       {"update-model", runUpdateModel, "convert an older-format model file to the current format"},
+      {"annotate", runAnnotate, "English text to CoNLL-U: tokens, sentences, tags, lemmas, trees"},
+      {"build-tokenizer", runBuildTokenizer, "learn the English tokenizer's lists from a treebank"},
+      {"build-lemmatizer", runBuildLemmatizer, "learn the lemma and universal-tag table from a treebank"},
+      {"evaluate-conllu", runEvaluateConllu, "score a CoNLL-U file against the gold one, aligned on characters"},
   };
   return kCommands;
 }

@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/commands/commands.h"
 #include "app/file_guard.h"
+#include "app/model_choice.h"
 #include "maxent/me_model.h"
 #include "parsing/parser_kit_support.h"
 #include "parsing/parser_training.h"
@@ -18,7 +19,7 @@ typedef int (*ParseDriver)(char*, char*, char*, char*);
 const std::vector<std::string> kDrivers = {"ltr", "rtl", "repair"};
 const char kDriverHelp[] =
     "ltr: left to right; rtl: right to left (a model trained with --direction rtl); repair: left to right, "
-    "then the tokens left without a head are attached";
+    "then the tokens left without a head are attached (default: the model's, from its manifest, else ltr)";
 
 ParseDriver driverNamed(const std::string& name) {
   if (name == "rtl") return ME_TestPNivre2ExtInverse;
@@ -48,10 +49,38 @@ bool copyFile(const std::string& from, const char* to, const std::string& name) 
 // The shipped parser template when none is given; false after a message.
 bool templateOrDefault(std::string& templatePath) {
   if (!templatePath.empty()) return true;
-  templatePath = defaultParserTemplate();
-  if (!templatePath.empty()) return true;
-  std::fprintf(stderr, "Error: no template file given (-t) and no models/parser.template found.\n");
-  return false;
+  templatePath = shippedFileOrSay("parser.template");
+  return !templatePath.empty();
+}
+
+// The model (the shipped English parser unless named), the template and
+// driver its manifest brings, and a warning when the driver reads in the
+// other direction than the model was trained for.
+bool chooseParser(const CommandLine& cl, std::string& model, std::string& templatePath, std::string& driver) {
+  if (!cl.given(kitopt::kModel)) {
+    model = shippedFileOrSay("english-parser.model");
+    if (model.empty()) return false;
+  }
+  ModelManifest manifest;
+  if (!applyManifest(cl, model, "parser",
+                     {{"template", &kitopt::kTemplate, &templatePath, true},
+                      {"driver", &kitopt::kDriver, &driver, false}},
+                     manifest))
+    return false;
+  if (driver.empty()) driver = "ltr";
+  bool known = false;
+  for (const std::string& d : kDrivers) known = known || d == driver;
+  if (!known) {
+    std::fprintf(stderr, "Error: %s: unknown driver %s.\n", manifest.path.c_str(), driver.c_str());
+    return false;
+  }
+  const std::string direction = manifest.value("direction");
+  const std::string reads = driver == "rtl" ? "rtl" : "ltr";
+  if (!direction.empty() && direction != reads)
+    std::fprintf(stderr, "Warning: the %s driver reads %s, but %s was trained for %s (%s).\n", driver.c_str(),
+                 reads == "rtl" ? "right to left" : "left to right", model.c_str(),
+                 direction == "rtl" ? "right to left" : "left to right", manifest.path.c_str());
+  return templateOrDefault(templatePath);
 }
 
 }  // namespace
@@ -60,15 +89,15 @@ int runParse(int argc, char** argv) {
   CommandLine cl("parse",
                  "Parses the token rows of INPUT (sentences separated by empty lines) and writes every row with\n"
                  "its predicted head (0 = root) and relation.");
-  std::string model, templatePath, driver = "ltr", input, output;
-  cl.option(kitopt::kModel, model, "parser model file, version 2 (required)");
-  cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with", "models/parser.template");
+  std::string model, templatePath, driver, input, output;
+  cl.option(kitopt::kModel, model, "parser model file, version 2", "the shipped english-parser.model");
+  cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with",
+            "the model's, from its manifest, else the shipped parser.template");
   cl.choice(kitopt::kDriver, driver, kDriverHelp, kDrivers);
   cl.positional("INPUT", input, "dependency file (- for standard input)");
   cl.positional("OUTPUT", output, "file to write (- for standard output)");
   if (const int status = cl.parse(argc, argv); status >= 0) return status;
-  if (model.empty()) return cl.usageError("missing --model FILE");
-  if (!templateOrDefault(templatePath)) return 1;
+  if (!chooseParser(cl, model, templatePath, driver)) return 1;
   FileGuard files;
   InputFile& in = files.reads(input);
   files.reads(model);
@@ -88,7 +117,7 @@ int runTrainParser(int argc, char** argv) {
   ParserTrainingOptions options;
   options.estimator.threads = 2;
   std::string direction = "ltr", penalty = "l2", trainPath, modelPath;
-  cl.option(kitopt::kTemplate, options.templatePath, "template file", "models/parser.template");
+  cl.option(kitopt::kTemplate, options.templatePath, "template file", "the shipped parser.template");
   cl.choice(kitopt::kDirection, direction,
             "ltr: a model for the ltr and repair drivers; rtl: a model for the rtl driver", {"ltr", "rtl"});
   options.cutoff = 2;
@@ -141,12 +170,13 @@ int runEvaluateParser(int argc, char** argv) {
                  "scores, with and without punctuation, and the parsing speed. A token whose gold and predicted\n"
                  "heads are both the root counts as correctly labelled (the parser names every root ROOT).\n"
                  "Punctuation tags: PUNCT `` '' , . : -LRB- -RRB- HYPH NFP.");
-  std::string model, templatePath, driver = "ltr", encoding = "2", output, goldPath;
+  std::string model, templatePath, driver, encoding = "2", output, goldPath;
   int punctColumn = 3;
-  cl.option(kitopt::kModel, model, "parser model file, version 2 (required)");
-  cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with", "models/parser.template");
+  cl.option(kitopt::kModel, model, "parser model file, version 2", "the shipped english-parser.model");
+  cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with",
+            "the model's, from its manifest, else the shipped parser.template");
   cl.choice(kitopt::kDriver, driver, kDriverHelp, kDrivers);
-  cl.choice(kitopt::kEncoding, encoding,
+  cl.choice(kitopt::kLifting, encoding,
             "decoder for predicted lifted labels (relation|marker): 2 = pseudoProjectiveHeadDecoder2, "
             "3 = pseudoProjectiveHeadDecoder3",
             {"2", "3"});
@@ -154,8 +184,7 @@ int runEvaluateParser(int argc, char** argv) {
   cl.option(kitopt::kOutput, output, "keep the parsed file", "a temporary file");
   cl.positional("GOLD", goldPath, "treebank to parse and score");
   if (const int status = cl.parse(argc, argv); status >= 0) return status;
-  if (model.empty()) return cl.usageError("missing --model FILE");
-  if (!templateOrDefault(templatePath)) return 1;
+  if (!chooseParser(cl, model, templatePath, driver)) return 1;
 
   FileGuard files;
   InputFile& gold = files.reads(goldPath);

@@ -1,16 +1,20 @@
 // Semantic roles and predicate senses: srl, sense.
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/commands/commands.h"
 #include "app/file_guard.h"
+#include "app/model_choice.h"
 #include "features/predicate_dictionary.h"
 #include "roles/srl_drivers.h"
 #include "roles/srl_nivre.h"
 #include "sense/sense_determination.h"
 
 namespace {
+
+const std::vector<std::string> kRoleDrivers = {"multi", "xue", "class", "allpair", "xueext", "nivre"};
 
 // The predicate dictionaries the features read, as options of srl and sense.
 struct Dictionaries {
@@ -43,10 +47,11 @@ int runSrl(int argc, char** argv) {
                  "transition system.");
   std::string driver, model, templatePath, candidates = "all", finish = "0", input, output;
   Dictionaries dictionaries;
-  cl.choice(kitopt::kDriver, driver, "role-labelling driver (required)",
-            {"multi", "xue", "class", "allpair", "xueext", "nivre"});
+  cl.choice(kitopt::kDriver, driver, "role-labelling driver (required unless the model's manifest names it)",
+            kRoleDrivers);
   cl.option(kitopt::kModel, model, "role model file, version 2 (required)");
-  cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with (required)");
+  cl.option(kitopt::kTemplate, templatePath,
+            "template file the model was trained with (required unless the model's manifest names it)");
   cl.choice(kitopt::kCandidates, candidates, "xueext: every token (all) or nouns and verbs only (nv)",
             {"all", "nv"});
   cl.choice(kitopt::kFinish, finish,
@@ -57,9 +62,23 @@ int runSrl(int argc, char** argv) {
   cl.positional("INPUT", input, "file to label (- for standard input)");
   cl.positional("OUTPUT", output, "file to write (- for standard output)");
   if (const int status = cl.parse(argc, argv); status >= 0) return status;
-  if (driver.empty()) return cl.usageError("missing --driver NAME");
   if (model.empty()) return cl.usageError("missing --model FILE");
+  ModelManifest manifest;
+  if (!applyManifest(cl, model, "srl",
+                     {{"driver", &kitopt::kDriver, &driver, false},
+                      {"template", &kitopt::kTemplate, &templatePath, true},
+                      {"propbank", &kitopt::kPropbank, &dictionaries.propbank, true},
+                      {"nombank", &kitopt::kNombank, &dictionaries.nombank, true}},
+                     manifest))
+    return 1;
+  if (driver.empty()) return cl.usageError("missing --driver NAME");
   if (templatePath.empty()) return cl.usageError("missing --template FILE");
+  bool known = false;
+  for (const std::string& d : kRoleDrivers) known = known || d == driver;
+  if (!known) {
+    std::fprintf(stderr, "Error: %s: unknown driver %s.\n", manifest.path.c_str(), driver.c_str());
+    return 1;
+  }
   if (cl.given(kitopt::kCandidates) && driver != "xueext")
     return cl.usageError("--candidates applies to the xueext driver only");
   if (cl.given(kitopt::kFinish) && driver != "nivre") return cl.usageError("--finish applies to the nivre driver only");

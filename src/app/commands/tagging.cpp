@@ -7,13 +7,10 @@
 #include "app/command_line.h"
 #include "app/commands/commands.h"
 #include "app/file_guard.h"
+#include "app/model_choice.h"
 #include "decoding/tag_stream.h"
 #include "decoding/tagger_training.h"
 #include "labels/tag_dictionary.h"
-
-#ifndef KORVANE_MODELS_DIR
-#define KORVANE_MODELS_DIR "models"
-#endif
 
 namespace {
 
@@ -21,30 +18,63 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-bool readable(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
-  return true;
-}
-
-// The template file of a language: models/<language>.template in the working
-// directory, else in the source tree's models folder. Empty when neither exists.
-std::string templateFor(const std::string& language) {
-  const std::string name = language + ".template";
-  for (const std::string& dir : {std::string("models/"), std::string(KORVANE_MODELS_DIR) + "/"}) {
-    if (readable(dir + name)) return dir + name;
-  }
-  return "";
-}
-
 const std::vector<std::string> kLanguages = {"english", "chinese"};
+
+std::string lowercased(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return s;
+}
 
 // Standard output took everything: a report that did not reach it is a failure.
 bool flushedStdout() {
   if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
   std::fprintf(stderr, "Error: write to standard output failed.\n");
   return false;
+}
+
+void addTaggerOptions(CommandLine& cl, std::string& language, std::string& model, std::string& dict,
+                      std::string& templatePath) {
+  cl.choice(kitopt::kLanguage, language, "language: model, templates and line cutting", kLanguages, true);
+  cl.option(kitopt::kModel, model, "tagging model", "the shipped LANG.model");
+  cl.option(kitopt::kDict, dict, "tag dictionary", "the model's, from its manifest");
+  cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with",
+            "the model's, from its manifest, else the language's built-in set");
+}
+
+// The model (the language's shipped one unless named) and what its manifest
+// brings. A model without a manifest is tagged with the language's built-in
+// templates and the dictionary beside it (MODEL with .dict for .model).
+bool chooseTagger(const CommandLine& cl, std::string& language, std::string& model, std::string& dict,
+                  std::string& templatePath) {
+  if (!cl.given(kitopt::kModel)) {
+    model = shippedFileOrSay(language + ".model");
+    if (model.empty()) return false;
+  }
+  ModelManifest manifest;
+  if (!applyManifest(cl, model, "tagger",
+                     {{"language", &kitopt::kLanguage, &language, false},
+                      {"dictionary", &kitopt::kDict, &dict, true},
+                      {"template", &kitopt::kTemplate, &templatePath, true}},
+                     manifest))
+    return false;
+  language = lowercased(language);
+  if (language != "english" && language != "chinese") {
+    std::fprintf(stderr, "Error: %s: unknown language %s.\n", manifest.path.c_str(), language.c_str());
+    return false;
+  }
+  if (dict.empty()) {
+    const std::string manifestName = manifestPathFor(model);
+    const std::string beside = manifestName.substr(0, manifestName.size() - std::string(".manifest").size()) + ".dict";
+    std::FILE* f = std::fopen(beside.c_str(), "rb");
+    if (f == nullptr) {
+      std::fprintf(stderr, "Error: no tag dictionary for %s: give --dict FILE.\n", model.c_str());
+      return false;
+    }
+    std::fclose(f);
+    dict = beside;
+  }
+  return true;
 }
 
 }  // namespace
@@ -58,7 +88,7 @@ int runTrain(int argc, char** argv) {
   int cutoff = 1;
   train.threads = 2;
   cl.choice(kitopt::kLanguage, language, "language whose shipped template file to use", kLanguages, true);
-  cl.option(kitopt::kTemplate, templatePath, "template file (instead of the language's)");
+  cl.option(kitopt::kTemplate, templatePath, "template file", "the language's shipped LANG.template");
   cl.option(kitopt::kCutoff, cutoff, "keep features seen at least N times", 0, 1000000);
   cl.choice(kitopt::kPenalty, penalty, "penalty on the weights", {"l2", "l1", "none"}, true);
   cl.option(kitopt::kStrength, train.strength, "penalty strength", 0.0, 1e12);
@@ -73,11 +103,8 @@ int runTrain(int argc, char** argv) {
   if (const int status = cl.parse(argc, argv); status >= 0) return status;
   train.penalty = penalty == "l1" ? ME_Penalty::kL1 : penalty == "none" ? ME_Penalty::kNone : ME_Penalty::kL2;
   if (templatePath.empty()) {
-    templatePath = templateFor(language);
-    if (templatePath.empty()) {
-      std::fprintf(stderr, "Error: no template file for language %s.\n", language.c_str());
-      return 1;
-    }
+    templatePath = shippedFileOrSay(language + ".template");
+    if (templatePath.empty()) return 1;
   }
   if (cl.quiet()) train.progress = nullptr;
 
@@ -122,15 +149,10 @@ int runEvaluate(int argc, char** argv) {
                  "every sentence) as the tagger would and reports the accuracy, split into words known and\n"
                  "unknown to the dictionary, and the tagging speed.");
   std::string language = "english", modelPath, dictPath, templatePath, goldPath;
-  cl.choice(kitopt::kLanguage, language, "language: built-in templates and line cutting", kLanguages, true);
-  cl.option(kitopt::kModel, modelPath, "model file", "LANG.model");
-  cl.option(kitopt::kDict, dictPath, "tag dictionary", "LANG.dict");
-  cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with",
-            "the language's built-in set");
+  addTaggerOptions(cl, language, modelPath, dictPath, templatePath);
   cl.positional("GOLD", goldPath, "tagged file to score");
   if (const int status = cl.parse(argc, argv); status >= 0) return status;
-  if (modelPath.empty()) modelPath = language + ".model";
-  if (dictPath.empty()) dictPath = language + ".dict";
+  if (!chooseTagger(cl, language, modelPath, dictPath, templatePath)) return 1;
 
   FileGuard files;
   files.reads(goldPath);
@@ -162,18 +184,18 @@ int runTag(int argc, char** argv) {
   int threads = static_cast<int>(std::thread::hardware_concurrency());
   if (threads < 1) threads = 1;
   if (threads > kMaxThreads) threads = kMaxThreads;
-  std::string language = "english", modelPath, dictPath, templatePath, input = "-", output = "-";
-  cl.choice(kitopt::kLanguage, language, "language: built-in templates and line cutting", kLanguages, true);
-  cl.option(kitopt::kModel, modelPath, "model file", "LANG.model");
-  cl.option(kitopt::kDict, dictPath, "tag dictionary", "LANG.dict");
-  cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with",
-            "the language's built-in set");
+  std::string language = "english", modelPath, dictPath, templatePath, input = "-", output = "-", encoding = "gbk";
+  addTaggerOptions(cl, language, modelPath, dictPath, templatePath);
+  cl.choice(kitopt::kEncoding, encoding,
+            "encoding of the text: gbk, the Chinese models' own, or utf-8, which is converted to GBK for a "
+            "Chinese model and back (a line with a character GBK cannot hold is reported and left empty); "
+            "English text passes through either way",
+            {"gbk", "utf-8"}, true);
   cl.option(kitopt::kThreads, threads, "tagging threads", 1, kMaxThreads);
   cl.option(kitopt::kOutput, output, "file to write (- for standard output)");
   cl.optionalPositional("INPUT", input, "text to tag (- for standard input)");
   if (const int status = cl.parse(argc, argv); status >= 0) return status;
-  if (modelPath.empty()) modelPath = language + ".model";
-  if (dictPath.empty()) dictPath = language + ".dict";
+  if (!chooseTagger(cl, language, modelPath, dictPath, templatePath)) return 1;
 
   // Everything is checked before the first line is read.
   FileGuard files;
@@ -205,13 +227,15 @@ int runTag(int argc, char** argv) {
   }
   const std::string inName = in.isStdin() ? "standard input" : input;
   const std::string outName = out.isStdout() ? "standard output" : output;
+  long skipped = 0;
   const long lines = tagStream(inFile, inName.c_str(), outFile, *labeler, language == "english", threads,
-                               outName.c_str());
+                               outName.c_str(), encoding == "utf-8", &skipped);
   if (inFile != stdin) std::fclose(inFile);
   bool ok = lines >= 0;
   if (outFile != stdout && std::fclose(outFile) != 0 && ok) {
     std::fprintf(stderr, "Error: write to %s failed.\n", outName.c_str());
     ok = false;
   }
-  return ok && out.commit() ? 0 : 1;
+  // Lines left empty are reported; the rest of the output stays.
+  return ok && out.commit() && skipped == 0 ? 0 : 1;
 }

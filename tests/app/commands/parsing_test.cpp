@@ -59,10 +59,12 @@ TEST_F(KitParse, MisuseAndFailure) {
   struct Case {
     std::vector<std::string> args;
     int status;
-    const char* message;
+    std::string message;
   };
   const Case cases[] = {
-      {{"parse", input, output}, 2, "missing --model FILE"},
+      {{"parse", "-m", std::string(KORVANE_SOURCE_DIR) + "/models/english.model", input, output}, 1,
+       "Error: " + std::string(KORVANE_SOURCE_DIR) + "/models/english.model is a tagger model (" +
+           std::string(KORVANE_SOURCE_DIR) + "/models/english.manifest); parse needs a parser model."},
       {{"parse", "-m", model, "-t", templates, input}, 2, "missing OUTPUT"},
       {{"parse", "-m", model, "-t", templates, "--driver", "up", input, output}, 2,
        "--driver takes ltr, rtl or repair, not 'up'"},

@@ -40,7 +40,8 @@ TEST(KitSrl, MisuseGivesUsageAndStatusTwo) {
   const std::string t = fixture("args.tmpl"), m = fixture("args.model");
   const Case cases[] = {
       {{}, "missing INPUT"},
-      {{"in", "out"}, "missing --driver NAME"},
+      {{"--driver", "multi", "in", "out"}, "missing --model FILE"},
+      {{"-m", m, "in", "out"}, "missing --driver NAME"},
       {{"--driver", "multi", "-t", t, "in", "out"}, "missing --model FILE"},
       {{"--driver", "multi", "-m", m, "in", "out"}, "missing --template FILE"},
       {srl("frobnicate", t, m, {"in", "out"}), "--driver takes multi, xue, class, allpair, xueext or nivre, not 'frobnicate'"},

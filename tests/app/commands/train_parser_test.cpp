@@ -147,9 +147,8 @@ TEST_F(ParserTraining, MisuseGivesTheUsage) {
       {{"train-parser", "-c", "2x", "a", "b"}, "--cutoff takes a whole number from 0 to 1000000, not '2x'"},
       {{"train-parser", "--direction=up", "a", "b"}, "--direction takes ltr or rtl, not 'up'"},
       {{"train-parser", "a", "b", "-s"}, "option --strength needs a value"},
-      {{"evaluate-parser", "gold"}, "missing --model FILE"},
       {{"evaluate-parser", "-m", "m", "--driver", "up", "g"}, "--driver takes ltr, rtl or repair, not 'up'"},
-      {{"evaluate-parser", "-m", "m", "--lifting", "4", "g"}, "--encoding takes 2 or 3, not '4'"},
+      {{"evaluate-parser", "-m", "m", "--lifting", "4", "g"}, "--lifting takes 2 or 3, not '4'"},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.message);
