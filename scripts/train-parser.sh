@@ -32,10 +32,10 @@ if [ ! -x "$kit" ]; then
   cmake --build "$root/build" --target korvane_kit_main -j2
 fi
 
-"$kit" train-parser "${options[@]}" -d ltr "$train" "$model"
-"$kit" train-parser "${options[@]}" -d rtl "$train" "$rtl_model"
+"$kit" train-parser "${options[@]}" --direction ltr "$train" "$model"
+"$kit" train-parser "${options[@]}" --direction rtl "$train" "$rtl_model"
 for driver in ltr repair rtl; do
   m="$model"
   [ "$driver" = rtl ] && m="$rtl_model"
-  "$kit" evaluate-parser -m "$m" -t "$template" -d "$driver" "$dev" 2>/dev/null
+  "$kit" evaluate-parser -m "$m" -t "$template" --driver "$driver" "$dev" 2>/dev/null
 done

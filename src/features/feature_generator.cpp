@@ -7,6 +7,8 @@
 
 #include "features/feature_context.h"
 #include "features/relation_functions.h"
+#include "features/role_functions.h"
+#include "features/spelling_functions.h"
 #include "features/tree_functions.h"
 #include "text/line_utils.h"
 
@@ -248,6 +250,10 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
       shapeValue(c, item, row, chars, value);
     } else if (isTreeValueCode(item.valueFunction)) {
       treeValueFunction(c, item, start, node, value);
+    } else if (isSpellingCode(item.valueFunction)) {
+      spellingValue(c, item, row, value);
+    } else if (isRoleFunctionCode(item.valueFunction)) {
+      roleFunctionValue(c, item, row, value);
     } else {
       value = kUndefinedValue;
     }

@@ -1,7 +1,5 @@
 #include "parsing/parser_training.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -15,52 +13,10 @@
 #include "projectivity/projective_file.h"
 #include "templates/template_reader.h"
 
-#ifndef KORVANE_MODELS_DIR
-#define KORVANE_MODELS_DIR "models"
-#endif
-
 namespace {
-
-const char kTrainUsage[] =
-    "Usage: korvane-kit train-parser [options] TRAIN MODEL\n"
-    "Trains a dependency-parser model on the trees of TRAIN (token rows with the\n"
-    "1-based head in column 8, 0 = root, and the relation in column 9; sentences\n"
-    "end with an empty line). Non-projective trees are projectivized first. MODEL\n"
-    "is replaced only when the training succeeds.\n"
-    "  -t, --template FILE   template file (default models/parser.template)\n"
-    "  -d, --direction DIR   ltr: model for the ltr and repair drivers (default);\n"
-    "                        rtl: model for the rtl driver\n"
-    "  -c, --cutoff N        keep (feature, action) pairs seen at least N times (default 2)\n"
-    "  -p, --penalty KIND    l2, l1 or none (default l2)\n"
-    "  -s, --strength C      penalty strength (default 1.0)\n"
-    "  -i, --iterations N    most optimiser iterations (default 300)\n"
-    "  -j, --threads N       threads for the gradient (default 2)\n";
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-bool readableQuietly(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
-  return true;
-}
-
-// Probes that a file can be created beside path, so that a long training does
-// not end in an unwritable destination.
-bool canWriteBeside(const std::string& path) {
-  std::string pattern = path + ".probe.XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) {
-    std::fprintf(stderr, "Error: open %s for writing.\n", path.c_str());
-    return false;
-  }
-  ::close(fd);
-  std::remove(name.data());
-  return true;
 }
 
 int widestColumn(const std::vector<_ftnind>& templates) {
@@ -72,14 +28,6 @@ int widestColumn(const std::vector<_ftnind>& templates) {
 }
 
 }  // namespace
-
-std::string defaultParserTemplate() {
-  for (const std::string& dir : {std::string("models"), std::string(KORVANE_MODELS_DIR)}) {
-    const std::string path = dir + "/parser.template";
-    if (readableQuietly(path)) return path;
-  }
-  return "";
-}
 
 bool collectParserSamples(const std::string& templatePath, const std::string& inputPath, bool inverse,
                           ME_Model& model, ParserSampleCounts& counts) {
@@ -173,87 +121,33 @@ bool collectParserSamples(const std::string& templatePath, const std::string& in
   return ok;
 }
 
-int kitTrainParser(int argc, char** argv) {
-  std::map<std::string, std::string> values;
-  std::vector<std::string> files;
-  const std::vector<ParserKitOption> options = {
-      {"-t", "--template", nullptr}, {"-d", "--direction", "ltr"}, {"-c", "--cutoff", "2"},
-      {"-p", "--penalty", "l2"},     {"-s", "--strength", "1.0"}, {"-i", "--iterations", "300"},
-      {"-j", "--threads", "2"}};
-  const int status = readParserKitArgs(argc, argv, options, kTrainUsage, 2, 2, values, files);
-  if (status >= 0) return status;
-
-  ME_TrainOptions train;
-  int cutoff = 2;
-  if (!parserKitInt(values, "--cutoff", 0, 1000000, cutoff) ||
-      !parserKitInt(values, "--iterations", 1, 100000, train.max_iterations) ||
-      !parserKitInt(values, "--threads", 1, 256, train.threads) ||
-      !parserKitDouble(values, "--strength", 0.0, 1e12, train.strength)) {
-    std::fputs(kTrainUsage, stderr);
-    return 2;
-  }
-  const std::string& penalty = values["--penalty"];
-  if (penalty == "l2") {
-    train.penalty = ME_Penalty::kL2;
-  } else if (penalty == "l1") {
-    train.penalty = ME_Penalty::kL1;
-  } else if (penalty == "none") {
-    train.penalty = ME_Penalty::kNone;
-  } else {
-    std::fprintf(stderr, "Error: --penalty takes l2, l1 or none, not '%s'.\n", penalty.c_str());
-    std::fputs(kTrainUsage, stderr);
-    return 2;
-  }
-  const std::string& direction = values["--direction"];
-  if (direction != "ltr" && direction != "rtl") {
-    std::fprintf(stderr, "Error: --direction takes ltr or rtl, not '%s'.\n", direction.c_str());
-    std::fputs(kTrainUsage, stderr);
-    return 2;
-  }
-  const bool inverse = direction == "rtl";
-  std::string templatePath = values.count("--template") ? values["--template"] : defaultParserTemplate();
-  if (templatePath.empty()) {
-    std::fprintf(stderr, "Error: no template file given (-t) and no models/parser.template found.\n");
-    return 1;
-  }
-  std::string trainPath = files[0];
-  const std::string& modelPath = files[1];
-  if (!parserKitReadable(trainPath) || !parserKitReadable(templatePath) || !canWriteBeside(modelPath)) return 1;
-
+bool trainParserModel(const std::string& treebankPath, const ParserTrainingOptions& options, ME_Model& model,
+                      ParserTrainingReport& report) {
+  report = ParserTrainingReport();
   const auto start = std::chrono::steady_clock::now();
   ParserKitTempFile projective("korvane-projective");
-  if (!projective.ok()) return 1;
-  std::string projectivePath = projective.path();
-  if (ProjectiveGen(&trainPath[0], &projectivePath[0]) != 1) return 1;
+  if (!projective.ok()) return false;
+  std::string projectivePath = projective.path(), treebank = treebankPath;
+  if (ProjectiveGen(&treebank[0], &projectivePath[0]) != 1) return false;
 
-  ME_Model model;
-  ParserSampleCounts counts;
-  if (!collectParserSamples(templatePath, projectivePath, inverse, model, counts)) return 1;
-  if (counts.samples == 0) {
+  if (!collectParserSamples(options.templatePath, projectivePath, options.inverse, model, report.counts)) return false;
+  if (report.counts.samples == 0) {
     std::fprintf(stderr, "Error: %s yields no training action (no sentence of two or more tokens).\n",
-                 trainPath.c_str());
-    return 1;
+                 treebankPath.c_str());
+    return false;
   }
   model.filter_file_name = "NULL";
   model.label_count = model.labels.Size();
-  model.make_feature_bag(cutoff);
-  std::fprintf(stderr,
-               "sentences=%d (%d left out) samples=%ld actions=%d feature names=%d features=%d (cutoff %d), %.1f s\n",
-               counts.sentences, counts.underivable, counts.samples, model.label_count, model.feature_names.count,
-               model.feature_bag.Size(), cutoff, secondsSince(start));
+  model.make_feature_bag(options.cutoff);
+  report.collectSeconds = secondsSince(start);
+  if (options.onSamples) options.onSamples(model, report);
   if (model.feature_bag.Size() == 0) {
-    std::fprintf(stderr, "Error: no feature reaches the cutoff %d.\n", cutoff);
-    return 1;
+    std::fprintf(stderr, "Error: no feature reaches the cutoff %d.\n", options.cutoff);
+    return false;
   }
-
-  ME_TrainReport report;
-  if (!ME_trainWeights(model, train, &report)) return 1;
-  std::fprintf(stderr, "training: %d iterations, %s, log-likelihood %.3f, %.1f s\n", report.iterations,
-               report.message.c_str(), report.log_likelihood, secondsSince(start));
+  if (!ME_trainWeights(model, options.estimator, &report.estimator)) return false;
   model.training_samples.clear();
   model.training_samples.shrink_to_fit();
-  if (!model.save_to_fileV2(modelPath)) return 1;
-  std::fprintf(stderr, "wrote %s (%s driver%s)\n", modelPath.c_str(), inverse ? "rtl" : "ltr and repair",
-               inverse ? "" : "s");
-  return 0;
+  report.seconds = secondsSince(start);
+  return true;
 }

@@ -1,13 +1,15 @@
 #include "parsing/parsing_drivers.h"
 
 #include <cstdio>
+#include <memory>
 #include <set>
 
-#include "app/globals.h"
 #include "features/feature_generator.h"
 #include "parsing/dependency_info.h"
 #include "templates/template_reader.h"
 #include "text/line_utils.h"
+
+bool _trainFlag = true;
 
 namespace {
 
@@ -404,4 +406,67 @@ int NivreSampleGenExtInverse(std::string& action, ME_Sample& sample, ME_Model& m
                              std::vector<_hisstruc>& actionHistory) {
   return generateSample(action, sample, model, templates, templateOrder, rows, stack, next, arcs, argumentLists,
                         predicateRows, actionHistory, Direction::kRightToLeft);
+}
+
+struct SentenceParser::State {
+  std::unique_ptr<DriverRun> run;
+  Direction direction = Direction::kLeftToRightWithRepair;
+};
+
+SentenceParser::SentenceParser() : state_(new State) {}
+SentenceParser::~SentenceParser() { delete state_; }
+
+bool SentenceParser::load(const std::string& templatePath, const std::string& modelPath, const std::string& driver,
+                          std::string& error) {
+  Direction direction;
+  if (driver == "repair") {
+    direction = Direction::kLeftToRightWithRepair;
+  } else if (driver == "ltr") {
+    direction = Direction::kLeftToRight;
+  } else if (driver == "rtl") {
+    direction = Direction::kRightToLeft;
+  } else {
+    error = "Error: unknown parsing driver '" + driver + "' (ltr, rtl or repair)";
+    return false;
+  }
+  std::unique_ptr<DriverRun> fresh(new DriverRun);
+  DriverRun& run = *fresh;
+  std::FILE* probe = std::fopen(templatePath.c_str(), "rb");
+  if (probe == nullptr) {
+    error = "Error: cannot open template file " + templatePath;
+    return false;
+  }
+  std::fclose(probe);
+  if (!run.model.load_from_fileV2(modelPath)) {
+    error = "Error: parser model " + modelPath + " does not load";
+    return false;
+  }
+  run.tags.clear();
+  for (int id = 0; id < run.model.num_classes(); ++id) run.tags.push_back(run.model.get_class_label(id));
+  if (run.tags.empty()) {
+    error = "Error: parser model " + modelPath + " holds no labels";
+    return false;
+  }
+  int labelOrder = 0;
+  std::string path = templatePath;
+  if (readTemplateFile3(&path[0], run.templates, run.templateOrder, labelOrder) < 0) {
+    error = "Error: template file " + templatePath + " names a template twice";
+    return false;
+  }
+  checkFTNodeInfo(run.templates, run.flags);
+  state_->run = std::move(fresh);
+  state_->direction = direction;
+  // The column check reads this flag; a parse never checks columns. Set
+  // here, before any thread parses.
+  _trainFlag = false;
+  return true;
+}
+
+bool SentenceParser::parse(TokenTable& rows, std::vector<_dppair>& arcs) {
+  arcs.clear();
+  if (rows.empty()) return true;
+  if (!state_->run) return false;
+  if (parseSentence(*state_->run, rows, state_->direction) < 0) return false;
+  arcs = state_->run->arcs;
+  return true;
 }

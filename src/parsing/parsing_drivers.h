@@ -16,6 +16,10 @@
 #include "parsing/transition_system.h"
 #include "templates/template_types.h"
 
+// Process-wide; true until a parsing or role-labelling driver clears it.
+// While set, the sample generators check template columns against the rows.
+extern bool _trainFlag;
+
 // 1 at the end of the input; -1 when a file cannot be probed, opened, read or
 // written, the model does not load or has no labels, the template file names
 // a template twice, or the column check fires.
@@ -24,6 +28,32 @@ int ME_TestPNivre2ExtInverse(char* templatePath, char* modelPath, char* inputPat
 // Left to right, then tokens left without a head are given heads among the
 // tokens of the final stack; its bottom token becomes the root.
 int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, char* outputPath);
+
+// Parses sentences held in memory, one at a time, with a model and template
+// file loaded once: left to right with root repair, as ME_TestPNivre2ExtV2
+// parses each sentence of a file. Rows are in the driver's column layout.
+// One object per thread (parsing changes its scratch state).
+class SentenceParser {
+ public:
+  SentenceParser();
+  ~SentenceParser();
+  SentenceParser(const SentenceParser&) = delete;
+  SentenceParser& operator=(const SentenceParser&) = delete;
+
+  // driver: "ltr", "rtl" (a right-to-left model) or "repair" (left to right
+  // with root repair). False with `error` ("Error: ...") when a file cannot
+  // be read, the model has no labels, the template file names a template
+  // twice or the driver is none of these.
+  bool load(const std::string& templatePath, const std::string& modelPath, const std::string& driver,
+            std::string& error);
+  // arcs: one per row, head -1 and relation "ROOT" for the root. False when
+  // the template reads a column the rows lack (nothing is parsed then).
+  bool parse(TokenTable& rows, std::vector<_dppair>& arcs);
+
+ private:
+  struct State;
+  State* state_;
+};
 
 // Adds one training instance (label = action, features of the current state)
 // to model and applies the action (left to right / right to left).

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <map>
 
-#include "app/globals.h"
+#include "features/predicate_dictionary.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -58,14 +58,25 @@ void processSentence(const TokenTable& rows, const char* inPath, int firstLine, 
       std::vector<int> predicates;
       for (size_t r = 0; r < rows.size(); ++r)
         if (isPredicateRow(rows[r], marker)) predicates.push_back(static_cast<int>(r));
+      // A row too short to hold the marker carries no predicate mark. Taking
+      // it as a predicate would add a label column pair that the other rows
+      // do not have and shift the columns of every later predicate, so it
+      // stays a non-predicate and only its own row is affected.
       const size_t needed = static_cast<size_t>(marker) + 1 + 2 * predicates.size();
+      bool warnedLabels = false;
       for (size_t r = 0; r < rows.size(); ++r) {
-        if (rows[r].size() < needed) {
+        const int lineNo = firstLine + static_cast<int>(r);
+        if (rows[r].size() <= static_cast<size_t>(marker)) {
+          std::fprintf(stderr,
+                       "Warning: %s line %d: %zu columns, too few for the marker column %d; the row is taken "
+                       "as no predicate and its label cells read as \"_\".\n",
+                       inPath, lineNo, rows[r].size(), marker);
+        } else if (rows[r].size() < needed && !warnedLabels) {
           std::fprintf(stderr,
                        "Warning: %s line %d: %zu columns where the predicate columns need %zu; missing "
-                       "cells read as \"_\".\n",
-                       inPath, firstLine + static_cast<int>(r), rows[r].size(), needed);
-          break;
+                       "label cells read as \"_\".\n",
+                       inPath, lineNo, rows[r].size(), needed);
+          warnedLabels = true;
         }
       }
       for (size_t j = 0; j < predicates.size(); ++j)
@@ -120,7 +131,7 @@ int findMarkerColumn(const TokenTable& rows) {
   return marker;
 }
 
-std::string determineSense(const TokenTable& rows, int markerColumn, int predicateIndex, int row) {
+_bankExample senseQuery(const TokenTable& rows, int markerColumn, int predicateIndex, int row) {
   const int labelColumn = markerColumn + 2 + 2 * predicateIndex;
   _bankExample query;
   query.label = "_";
@@ -134,6 +145,11 @@ std::string determineSense(const TokenTable& rows, int markerColumn, int predica
   }
   const std::string& own = cellOr(rows[row], labelColumn, kNoLabel);
   if (isNumberedArgument(own)) query.label = own.substr(1);
+  return query;
+}
+
+std::string determineSense(const TokenTable& rows, int markerColumn, int predicateIndex, int row) {
+  _bankExample query = senseQuery(rows, markerColumn, predicateIndex, row);
 
   const std::string& tag = cellOr(rows[row], 7, kEmpty);
   std::map<std::string, std::vector<_bankSense>>& bank = (!tag.empty() && tag[0] == 'V') ? _dicProp : _dicNom;

@@ -119,6 +119,29 @@ const StepName kStepNames[] = {
     {"chncharfirst", 150},
     {"chncharlast", 151},
     {"chncharlen", 152},
+    // Spelling and lexicon functions (200-239); the README lists their values.
+    {"prefix", 200},
+    {"suffix", 201},
+    {"shape", 202},
+    {"shortshape", 203},
+    {"hyphenfirst", 204},
+    {"hyphenlast", 205},
+    {"capstart", 206},
+    {"charflags", 207},
+    {"wordnet", 210},
+    {"wordnetbase", 211},
+    {"chnprefix", 220},
+    {"chnsuffix", 221},
+    // Role-labelling functions (280-299): the row against the current
+    // predicate in the syntactic tree; features/role_functions.h lists their values.
+    {"predpath", 280},
+    {"predpathpos", 281},
+    {"predrelation", 282},
+    {"predpathlen", 283},
+    {"predvoice", 284},
+    {"preddistance", 285},
+    {"predframe", 286},
+    {"casemarker", 287},
 };
 
 // Above this a label line or label item would make every decoder and the
@@ -154,7 +177,10 @@ int kindOf(char c) {
   }
 }
 
-bool isValueFunction(int code) { return code == 100 || (code >= 102 && code <= 152); }
+bool isValueFunction(int code) {
+  return code == 100 || (code >= 102 && code <= 152) || (code >= 200 && code <= 239) ||
+         (code >= 280 && code <= 299);
+}
 
 // The exact name is tried first, so the names that end in a digit (a0..a3,
 // recommenda0..recommenda3) are reachable; otherwise trailing digits and
