@@ -59,25 +59,36 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
   const size_t keyCount = model.feature_bag.keys.size();
   const size_t weightCount = model.weights.size();
 
+  // The names by id, so that the rows are read in order.
+  std::vector<const std::string*> names(rows > 0 ? rows : 0, nullptr);
+  bool byId = true;
+  for (int f = 0; f < rows && byId; ++f) {
+    if (offsets[f + 1] == offsets[f]) continue;
+    names[f] = model.feature_names.NameOf(f);
+    byId = names[f] != nullptr;
+  }
+  if (!byId) {
+    std::fill(names.begin(), names.end(), nullptr);
+    for (const auto& named : model.feature_names.ids)
+      if (named.second >= 0 && named.second < rows) names[named.second] = &named.first;
+  }
+
   // The records' size at most, so that the blob is never moved while growing.
-  size_t words = 1, names = 0;
-  for (const auto& named : model.feature_names.ids) {
-    const int f = named.second;
-    if (f < 0 || f >= rows) continue;
+  size_t words = 1, runs = 0;
+  for (int f = 0; f < rows; ++f) {
     const size_t entryCount = static_cast<size_t>(offsets[f + 1] - offsets[f]);
-    if (entryCount == 0) continue;
-    words += 2 + (named.first.size() + 7) / 8 + entryCount + (entryCount + 7) / 8;
-    ++names;
+    if (entryCount == 0 || names[f] == nullptr) continue;
+    words += 2 + (names[f]->size() + 7) / 8 + entryCount + (entryCount + 7) / 8;
+    ++runs;
   }
   blob_.reserve(words);
   blob_.push_back(0);
-  std::vector<int> handles;
-  handles.reserve(names);
+  std::vector<uint64_t> hashes;  // (hash bits | run) of every record
+  hashes.reserve(runs);
   std::vector<uint8_t> labels;
   std::vector<double> weights;
-  for (const auto& named : model.feature_names.ids) {
-    const int f = named.second;
-    if (f < 0 || f >= rows) continue;
+  for (int f = 0; f < rows; ++f) {
+    if (names[f] == nullptr) continue;
     labels.clear();
     weights.clear();
     // Highest row position first: the order in which classification adds.
@@ -90,7 +101,7 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
       weights.push_back(model.weights[k]);
     }
     if (labels.empty()) continue;  // scores nothing: as good as unknown
-    const std::string& name = named.first;
+    const std::string& name = *names[f];
     const size_t nameWords = (name.size() + 7) / 8, labelWords = (labels.size() + 7) / 8;
     const size_t at = blob_.size();
     if (at > static_cast<size_t>(INT32_MAX) || name.size() > UINT32_MAX) {
@@ -106,20 +117,25 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
     std::memcpy(bytes, name.data(), name.size());
     std::memcpy(bytes + nameWords * 8, weights.data(), weights.size() * sizeof(double));
     std::memcpy(bytes + nameWords * 8 + weights.size() * sizeof(double), labels.data(), labels.size());
-    handles.push_back(static_cast<int>(at));
+    hashes.push_back((fastNameHash(name.data(), name.size()) & 0xffffffff00000000ULL) | static_cast<uint64_t>(at));
   }
-  runCount_ = handles.size();
+  runCount_ = hashes.size();
 
   size_t capacity = 16;
   while (capacity < 2 * runCount_) capacity *= 2;
   slots_.assign(capacity, 0);
   mask_ = capacity - 1;
-  for (int r : handles) {
-    const uint64_t head = blob_[r];
-    const uint64_t h = fastNameHash(reinterpret_cast<const char*>(blob_.data() + r + 2), static_cast<uint32_t>(head));
-    size_t i = h & mask_;
-    while (slots_[i] != 0) i = (i + 1) & mask_;
-    slots_[i] = (h & 0xffffffff00000000ULL) | static_cast<uint64_t>(r);
+  // In batches: fetch a batch's slots first, so that the cache misses overlap.
+  // A slot's place comes from the hash bits it keeps (as in find).
+  const size_t kBatch = 16;
+  for (size_t base = 0; base < hashes.size(); base += kBatch) {
+    const size_t n = std::min(kBatch, hashes.size() - base);
+    for (size_t k = 0; k < n; ++k) __builtin_prefetch(&slots_[(hashes[base + k] >> 32) & mask_], 1);
+    for (size_t k = 0; k < n; ++k) {
+      size_t i = (hashes[base + k] >> 32) & mask_;
+      while (slots_[i] != 0) i = (i + 1) & mask_;
+      slots_[i] = hashes[base + k];
+    }
   }
 }
 
@@ -131,7 +147,7 @@ bool FastWeightIndex::matches(int r, const char* name, size_t length) const {
 int FastWeightIndex::find(const char* name, size_t length) const {
   const uint64_t h = fastNameHash(name, length);
   const uint64_t high = h & 0xffffffff00000000ULL;
-  for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+  for (size_t i = (h >> 32) & mask_;; i = (i + 1) & mask_) {
     const uint64_t slot = slots_[i];
     if (slot == 0) return -1;
     if ((slot & 0xffffffff00000000ULL) != high) continue;
@@ -151,12 +167,12 @@ void FastWeightIndex::findMany(const std::string* names, size_t count, int* runs
     for (size_t i = 0; i < n; ++i) {
       const std::string& s = names[base + i];
       hashes[i] = fastNameHash(s.data(), s.size());
-      __builtin_prefetch(&slots_[hashes[i] & mask_]);
+      __builtin_prefetch(&slots_[(hashes[i] >> 32) & mask_]);
     }
     for (size_t i = 0; i < n; ++i) {
       const uint64_t high = hashes[i] & 0xffffffff00000000ULL;
       int r = -1;
-      for (size_t j = hashes[i] & mask_;; j = (j + 1) & mask_) {
+      for (size_t j = (hashes[i] >> 32) & mask_;; j = (j + 1) & mask_) {
         const uint64_t slot = slots_[j];
         if (slot == 0) break;
         if ((slot & 0xffffffff00000000ULL) == high) {
