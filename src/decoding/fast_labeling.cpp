@@ -360,7 +360,7 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
 
 FastLabeler::FastLabeler(const FastLabeler& other)
     : tables_(other.tables_), templates_(other.templates_), legalTable_(other.legalTable_), skipping_(other.skipping_),
-      piecesFrom_(other.piecesFrom_) {}
+      piecesFrom_(other.piecesFrom_), minPiece_(other.minPiece_) {}
 
 FastLabeler::~FastLabeler() = default;
 
@@ -821,13 +821,12 @@ bool FastLabeler::labelInPieces(TokenTable& sentence, std::vector<int>& tagIds) 
   const FastLabelTables& t = *tables_;
   const int n = tokenCount_;
   const int L = t.labelOrder;
-  // Cuts: tokens b with one history, at least kPiece tokens apart; the
+  // Cuts: tokens b with one history, at least minPiece_ tokens apart; the
   // first piece keeps two tokens at least (the second-order decoder treats
   // token 0 by its sums with token 1).
-  const int kPiece = 64;
   std::vector<int> starts(1, 0);
-  for (int b = std::max(2, kPiece); b < n; ++b) {
-    if (b - starts.back() < kPiece) continue;
+  for (int b = std::max(2, minPiece_); b < n; ++b) {
+    if (b - starts.back() < minPiece_) continue;
     const int histories = (L >= 1 ? candidateCount(b - 1) : 1) * (L >= 2 ? candidateCount(b - 2) : 1);
     if (histories == 1) starts.push_back(b);
   }

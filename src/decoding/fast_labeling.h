@@ -143,10 +143,14 @@ class FastLabeler {
   // Whether costs that cannot matter are skipped (on by default). Off, every
   // cost of the matrix is labelSeqIt's.
   void setSkipping(bool on) { skipping_ = on; }
-  // Sentences of at least this many tokens are decoded piece by piece (same
+  // Sentences of at least fromTokens tokens are decoded piece by piece, the
+  // pieces at least minPiece tokens long where the sentence allows (same
   // tags, per-token state bounded by a piece); lastCosts() then describes the
-  // last piece only.
-  void setPiecesFrom(int tokens) { piecesFrom_ = tokens; }
+  // first piece only.
+  void setPieces(int fromTokens, int minPiece = 64) {
+    piecesFrom_ = fromTokens;
+    minPiece_ = minPiece < 1 ? 1 : minPiece;
+  }
 
   const FastWeightIndex& weights() const;
 
@@ -190,7 +194,7 @@ class FastLabeler {
   std::vector<_ftnind> templates_;
   std::vector<CMiniStringBag> legalTable_;  // the decoders take it non-const
   bool skipping_ = true;
-  int piecesFrom_ = 2000;
+  int piecesFrom_ = 2000, minPiece_ = 64;
 
   // Per sentence.
   int tokenCount_ = 0;
