@@ -1,7 +1,9 @@
 #include "app/tagging_run.h"
 
+#include <sched.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -68,7 +70,8 @@ void labelAndWrite(TokenTable& seq, std::vector<std::string>& tags, std::FILE* o
 }
 
 // Worker threads for the fast path: KORVANE_THREADS when it is a number
-// from 1 to 256 (1: everything on the main thread), else one per core.
+// from 1 to 256 (1: everything on the main thread), else one per core the
+// process may run on.
 int taggingThreads() {
   const char* value = std::getenv("KORVANE_THREADS");
   if (value != nullptr) {
@@ -76,8 +79,13 @@ int taggingThreads() {
     const long n = std::strtol(value, &end, 10);
     if (end != value && *end == '\0' && n >= 1 && n <= 256) return static_cast<int>(n);
   }
+#ifdef __linux__
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) >= 1)
+    return std::min(CPU_COUNT(&allowed), 256);
+#endif
   const unsigned cores = std::thread::hardware_concurrency();
-  return cores >= 1 ? static_cast<int>(cores) : 1;
+  return cores >= 1 ? static_cast<int>(std::min(cores, 256u)) : 1;
 }
 
 }  // namespace
