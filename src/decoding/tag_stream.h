@@ -5,6 +5,7 @@
 #define KORVANE_DECODING_TAG_STREAM_H
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,19 +50,25 @@ struct TaggerScores {
 
 // Tags every sentence of a gold file (one token per line, the word first and
 // the gold tag last, an empty line after each sentence) the way the tagger
-// tags a line (English whole, Chinese cut after the cut marks) and counts
+// tags a line (English whole, Chinese cut after the cut marks; CR LF line
+// ends and a leading byte-order mark are dropped) and counts
 // the tags that match, split by words known to the dictionary. False after an
 // "Error: ..." when the file cannot be read.
-bool scoreTagger(LoadedTagger& tagger, const std::string& goldPath, TaggerScores& scores);
+// progress, when set, is called after every sentence with the tokens so far.
+bool scoreTagger(LoadedTagger& tagger, const std::string& goldPath, TaggerScores& scores,
+                 const std::function<void(long)>& progress = nullptr);
 
-// Reads `in` to its end, tags every line with a
+// Reads `in` to its end (a line may end in CR LF, and the first may start with
+// a UTF-8 byte-order mark: both are dropped), tags every line with a
 // copy of `labeler` per thread and writes the lines in order to `out`.
 // english: whole lines are sequences; otherwise lines are cut after the cut
 // marks as the tagger cuts them. At most a few batches of lines per thread
 // are held at a time. Returns the number of lines, or -1 when reading or
 // writing failed (message on stderr naming inName or outName).
+// progress, when set, is called now and then with the lines written so far.
 long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
-               int threads, const char* outName = "standard output");
+               int threads, const char* outName = "standard output",
+               const std::function<void(long)>& progress = nullptr);
 
 // One input line's output line (without its line feed) into `out`.
 void tagOneLine(FastLabeler& labeler, bool english, std::string& line, std::string& out);
