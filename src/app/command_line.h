@@ -52,7 +52,8 @@ constexpr OptionName kHeldout{'\0', "heldout", "FILE", nullptr};
 constexpr OptionName kPatience{'\0', "patience", "N", nullptr};
 constexpr OptionName kDriver{'\0', "driver", "NAME", nullptr};
 constexpr OptionName kDirection{'\0', "direction", "DIR", nullptr};
-constexpr OptionName kEncoding{'e', "encoding", "N", "lifting"};
+constexpr OptionName kLifting{'e', "lifting", "N", nullptr};      // lifted-arc encoding of a tree
+constexpr OptionName kEncoding{'\0', "encoding", "NAME", nullptr};  // character encoding of a text
 constexpr OptionName kPunctColumn{'\0', "punct-column", "N", nullptr};
 constexpr OptionName kColumn{'\0', "column", "N", nullptr};
 constexpr OptionName kPropbank{'\0', "propbank", "FILE", nullptr};
@@ -60,6 +61,10 @@ constexpr OptionName kNombank{'\0', "nombank", "FILE", nullptr};
 constexpr OptionName kMap{'\0', "map", "FILE", nullptr};  // key-value file of the relation features
 constexpr OptionName kFinish{'\0', "finish", "MODE", nullptr};
 constexpr OptionName kCandidates{'\0', "candidates", "SET", nullptr};
+constexpr OptionName kInputKind{'\0', "input", "KIND", nullptr};  // what an input file holds
+constexpr OptionName kLines{'\0', "lines", "KIND", nullptr};      // what one line of raw text is
+constexpr OptionName kSteps{'\0', "steps", "LIST", nullptr};      // analyses to run
+constexpr OptionName kModels{'\0', "models", "DIR", nullptr};     // folder of the shipped models
 // Every command has these.
 constexpr OptionName kQuiet{'q', "quiet", nullptr, nullptr};
 constexpr OptionName kVerbose{'v', "verbose", nullptr, nullptr};

@@ -13,6 +13,7 @@
 
 #include "decoding/labeling.h"
 #include "decoding/line_sequences.h"
+#include "text/gbk.h"
 #include "labels/mini_string_bag.h"
 #include "labels/tag_dictionary.h"
 #include "maxent/me_model.h"
@@ -32,7 +33,9 @@ bool writeAll(std::FILE* out, const std::string& s) {
 
 struct Batch {
   long number = 0;
+  long firstLine = 0;              // line number of lines[0]
   std::vector<std::string> lines;  // replaced by their output lines, line feeds included
+  std::vector<std::string> faults;  // messages for lines left empty, in line order
 };
 
 // Reader -> workers -> writer, with at most `limit` batches alive at once.
@@ -110,16 +113,41 @@ class BatchPipeline {
 
 // Scratch of one tagging thread.
 struct LineTagger {
-  explicit LineTagger(const FastLabeler& l) : labeler(l) {}
+  LineTagger(const FastLabeler& l, bool english, bool utf8, const char* inName)
+      : labeler(l), english(english), utf8(utf8 && !english), inName(inName) {}
   FastLabeler labeler;
-  std::string output;
+  const bool english, utf8;
+  const char* inName;
+  GbkConverter gbk;
+  std::string output, converted, fault;
+
+  // Tags one line into `output` (line feed included); false, with an empty
+  // output line and `fault` set, when a UTF-8 line cannot be converted.
+  bool tag(std::string& line, long number) {
+    if (!utf8) {
+      tagOneLine(labeler, english, line, output);
+      output += '\n';
+      return true;
+    }
+    std::string why;
+    if (gbk.toGbk(line, converted, why)) {
+      tagOneLine(labeler, english, converted, output);
+      if (gbk.fromGbk(output, converted, why)) {
+        output.swap(converted);
+        output += '\n';
+        return true;
+      }
+    }
+    output = "\n";
+    fault = "Error: " + std::string(inName) + " line " + std::to_string(number) + ": " + why + "; line left empty";
+    return false;
+  }
 };
 
-void tagBatch(LineTagger& t, bool english, Batch& b) {
-  for (std::string& line : b.lines) {
-    tagOneLine(t.labeler, english, line, t.output);
-    t.output += '\n';
-    line.swap(t.output);
+void tagBatch(LineTagger& t, Batch& b) {
+  for (size_t i = 0; i < b.lines.size(); ++i) {
+    if (!t.tag(b.lines[i], b.firstLine + static_cast<long>(i))) b.faults.push_back(t.fault);
+    b.lines[i].swap(t.output);
   }
 }
 
@@ -144,19 +172,22 @@ void tagOneLine(FastLabeler& labeler, bool english, std::string& line, std::stri
 }
 
 long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
-               int threads, const char* outName, const std::function<void(long)>& progress) {
+               int threads, const char* outName, bool utf8, long* skipped,
+               const std::function<void(long)>& progress) {
   if (threads < 1) threads = 1;
-  long lines = 0;
+  long lines = 0, faults = 0;
   bool readFailed = false, writeFailed = false;
 
   if (threads == 1) {
-    LineTagger t(labeler);
+    LineTagger t(labeler, english, utf8, inName);
     std::string line;
     while (readLineWhole(in, line)) {
       dropForeignLineEnd(line, lines == 0);
       ++lines;
-      tagOneLine(t.labeler, english, line, t.output);
-      t.output += '\n';
+      if (!t.tag(line, lines)) {
+        std::fprintf(stderr, "%s\n", t.fault.c_str());
+        ++faults;
+      }
       if (!writeAll(out, t.output)) {
         writeFailed = true;
         break;
@@ -168,11 +199,11 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
     BatchPipeline pipeline(threads * kBatchesPerThread);
     std::vector<std::thread> workers;
     for (int i = 0; i < threads; ++i) {
-      workers.emplace_back([&pipeline, &labeler, english] {
-        LineTagger t(labeler);
+      workers.emplace_back([&pipeline, &labeler, english, utf8, inName] {
+        LineTagger t(labeler, english, utf8, inName);
         Batch b;
         while (pipeline.take(b)) {
-          tagBatch(t, english, b);
+          tagBatch(t, b);
           pipeline.finish(std::move(b));
         }
       });
@@ -191,6 +222,8 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
           if (number >= batchCount) break;
         }
         if (!pipeline.next(number, b)) break;
+        for (const std::string& f : b.faults) std::fprintf(stderr, "%s\n", f.c_str());
+        faults += static_cast<long>(b.faults.size());
         for (const std::string& s : b.lines) {
           if (!writeAll(out, s)) {
             writeFailed = true;
@@ -213,6 +246,7 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
     while (more) {
       if (!pipeline.admit()) break;
       b.number = batchCount;
+      b.firstLine = lines + 1;
       b.lines.clear();
       while (b.lines.size() < kLinesPerBatch) {
         if (!readLineWhole(in, line)) {
@@ -246,6 +280,7 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
   }
 
   if (!writeFailed && std::fflush(out) != 0) writeFailed = true;
+  if (skipped) *skipped = faults;
   if (readFailed) {
     std::fprintf(stderr, "Error: read %s failed.\n", inName);
     return -1;

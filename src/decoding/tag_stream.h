@@ -65,9 +65,13 @@ bool scoreTagger(LoadedTagger& tagger, const std::string& goldPath, TaggerScores
 // marks as the tagger cuts them. At most a few batches of lines per thread
 // are held at a time. Returns the number of lines, or -1 when reading or
 // writing failed (message on stderr naming inName or outName).
-// progress, when set, is called now and then with the lines written so far.
+// utf8 with a Chinese model: lines are UTF-8, converted to the model's GBK
+// and the output back to UTF-8; a line that is not UTF-8 or holds a
+// character GBK cannot hold gives an empty output line and an "Error: INPUT
+// line N: ..." message, and is counted in *skipped. progress, when set, is
+// called now and then with the lines written so far.
 long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
-               int threads, const char* outName = "standard output",
+               int threads, const char* outName = "standard output", bool utf8 = false, long* skipped = nullptr,
                const std::function<void(long)>& progress = nullptr);
 
 // One input line's output line (without its line feed) into `out`.

@@ -40,9 +40,12 @@ class SentenceParser {
   SentenceParser(const SentenceParser&) = delete;
   SentenceParser& operator=(const SentenceParser&) = delete;
 
-  // False with `error` ("Error: ...") when a file cannot be read, the model
-  // has no labels or the template file names a template twice.
-  bool load(const std::string& templatePath, const std::string& modelPath, std::string& error);
+  // driver: "ltr", "rtl" (a right-to-left model) or "repair" (left to right
+  // with root repair). False with `error` ("Error: ...") when a file cannot
+  // be read, the model has no labels, the template file names a template
+  // twice or the driver is none of these.
+  bool load(const std::string& templatePath, const std::string& modelPath, const std::string& driver,
+            std::string& error);
   // arcs: one per row, head -1 and relation "ROOT" for the root. False when
   // the template reads a column the rows lack (nothing is parsed then).
   bool parse(TokenTable& rows, std::vector<_dppair>& arcs);

@@ -22,6 +22,10 @@ const std::vector<KitCommand>& kitCommands() {
       {"srl", runSrl, "label the semantic roles of every predicate"},
       {"sense", runSense, "choose a sense for every predicate"},
       {"update-model", runUpdateModel, "convert an older-format model file to the current format"},
+      {"annotate", runAnnotate, "English text to CoNLL-U: tokens, sentences, tags, lemmas, trees"},
+      {"build-tokenizer", runBuildTokenizer, "learn the English tokenizer's lists from a treebank"},
+      {"build-lemmatizer", runBuildLemmatizer, "learn the lemma and universal-tag table from a treebank"},
+      {"evaluate-conllu", runEvaluateConllu, "score a CoNLL-U file against the gold one, aligned on characters"},
   };
   return kCommands;
 }

@@ -41,6 +41,11 @@ int runDeprojectivize(int argc, char** argv);
 // roles.cpp
 int runSrl(int argc, char** argv);
 int runSense(int argc, char** argv);
+// annotate.cpp
+int runAnnotate(int argc, char** argv);
+int runBuildTokenizer(int argc, char** argv);
+int runBuildLemmatizer(int argc, char** argv);
+int runEvaluateConllu(int argc, char** argv);
 // tools.cpp
 int runUpdateModel(int argc, char** argv);
 

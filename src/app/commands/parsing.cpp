@@ -179,7 +179,7 @@ int runEvaluateParser(int argc, char** argv) {
   cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with",
             "the model's, from its manifest, else the shipped parser.template");
   cl.choice(kitopt::kDriver, driver, kDriverHelp, kDrivers);
-  cl.choice(kitopt::kEncoding, encoding,
+  cl.choice(kitopt::kLifting, encoding,
             "decoder for predicted lifted labels (relation|marker): 2 = pseudoProjectiveHeadDecoder2, "
             "3 = pseudoProjectiveHeadDecoder3",
             {"2", "3"});

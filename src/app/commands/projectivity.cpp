@@ -39,7 +39,7 @@ int runDeprojectivize(int argc, char** argv) {
   CommandLine cl("deprojectivize",
                  "Turns relations of the form relation|marker in a dependency file back into arcs.");
   std::string input, output, encoding = "2";
-  cl.choice(kitopt::kEncoding, encoding,
+  cl.choice(kitopt::kLifting, encoding,
             "2: the head is a sibling whose relation is the marker (grandparent lifting); 3: any token whose "
             "relation is the marker",
             {"2", "3"});

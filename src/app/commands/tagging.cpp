@@ -200,8 +200,13 @@ int runTag(int argc, char** argv) {
   int threads = static_cast<int>(std::thread::hardware_concurrency());
   if (threads < 1) threads = 1;
   if (threads > kMaxThreads) threads = kMaxThreads;
-  std::string language = "english", modelPath, dictPath, templatePath, input = "-", output = "-";
+  std::string language = "english", modelPath, dictPath, templatePath, input = "-", output = "-", encoding = "gbk";
   addTaggerOptions(cl, language, modelPath, dictPath, templatePath);
+  cl.choice(kitopt::kEncoding, encoding,
+            "encoding of the text: gbk, the Chinese models' own, or utf-8, which is converted to GBK for a "
+            "Chinese model and back (a line with a character GBK cannot hold is reported and left empty); "
+            "English text passes through either way",
+            {"gbk", "utf-8"}, true);
   cl.option(kitopt::kThreads, threads, "tagging threads", 1, kMaxThreads);
   cl.option(kitopt::kOutput, output, "file to write (- for standard output)");
   cl.optionalPositional("INPUT", input, "text to tag (- for standard input)");
@@ -238,9 +243,11 @@ int runTag(int argc, char** argv) {
   }
   const std::string inName = in.isStdin() ? "standard input" : input;
   const std::string outName = out.isStdout() ? "standard output" : output;
+  long skipped = 0;
   ProgressLine progress(cl, "lines");
   const long lines = tagStream(inFile, inName.c_str(), outFile, *labeler, language == "english", threads,
-                               outName.c_str(), [&](long done) { progress.update(done); });
+                               outName.c_str(), encoding == "utf-8", &skipped,
+                               [&](long done) { progress.update(done); });
   progress.finish();
   if (inFile != stdin) std::fclose(inFile);
   bool ok = lines >= 0;
@@ -248,5 +255,6 @@ int runTag(int argc, char** argv) {
     std::fprintf(stderr, "Error: write to %s failed.\n", outName.c_str());
     ok = false;
   }
-  return ok && out.commit() ? 0 : 1;
+  // Lines left empty are reported; the rest of the output stays.
+  return ok && out.commit() && skipped == 0 ? 0 : 1;
 }

@@ -58,7 +58,7 @@ TEST(KitDeprojectivize, ChoosesTheEncoding) {
     s << result.rdbuf();
     EXPECT_EQ(s.str().substr(0, 24), "1 a a X X a a X 2 r _\n2 ");
   }
-  EXPECT_EQ(run({"deprojectivize", "--encoding=3", in, out}).status, 0);
+  EXPECT_EQ(run({"deprojectivize", "--lifting=3", in, out}).status, 0);
 
   struct Case {
     std::vector<std::string> args;
@@ -66,8 +66,8 @@ TEST(KitDeprojectivize, ChoosesTheEncoding) {
     const char* message;
   };
   const Case cases[] = {
-      {{"deprojectivize", "-e", "4", in, out}, 2, "--encoding takes 2 or 3, not '4'"},
-      {{"deprojectivize", in, out, "-e"}, 2, "option --encoding needs a value"},
+      {{"deprojectivize", "-e", "4", in, out}, 2, "--lifting takes 2 or 3, not '4'"},
+      {{"deprojectivize", in, out, "-e"}, 2, "option --lifting needs a value"},
       {{"deprojectivize", in}, 2, "missing OUTPUT"},
       {{"deprojectivize", in, "/nonexistent/dir/out"}, 1, "Error: cannot write /nonexistent/dir/out: the folder"},
   };

@@ -148,7 +148,7 @@ TEST_F(ParserTraining, MisuseGivesTheUsage) {
       {{"train-parser", "--direction=up", "a", "b"}, "--direction takes ltr or rtl, not 'up'"},
       {{"train-parser", "a", "b", "-s"}, "option --strength needs a value"},
       {{"evaluate-parser", "-m", "m", "--driver", "up", "g"}, "--driver takes ltr, rtl or repair, not 'up'"},
-      {{"evaluate-parser", "-m", "m", "--lifting", "4", "g"}, "--encoding takes 2 or 3, not '4'"},
+      {{"evaluate-parser", "-m", "m", "--lifting", "4", "g"}, "--lifting takes 2 or 3, not '4'"},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.message);
