@@ -65,6 +65,12 @@ struct Identity {
 
 }  // namespace
 
+bool stdoutWritten() {
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+  std::fprintf(stderr, "Error: write to standard output failed.\n");
+  return false;
+}
+
 OutputFile::~OutputFile() { discard(); }
 
 void OutputFile::discard() {

@@ -32,6 +32,11 @@
 #include <string>
 #include <vector>
 
+// A command that reports on standard output ends with this: the report
+// must have got there (a full disk, a closed pipe). False after
+// "Error: write to standard output failed."
+bool stdoutWritten();
+
 class InputFile {
  public:
   const std::string& name() const { return name_; }  // as given

@@ -236,9 +236,5 @@ int runEvaluateParser(int argc, char** argv) {
   std::printf("punctuation excluded: UAS %.2f%%  LAS %.2f%%\n", np.percent(np.heads), np.percent(np.labelled));
   std::printf("speed: %.1f sentences/s (%.2f s parsing after %.2f s model loading)\n",
               parseSeconds > 0 ? result.sentences / parseSeconds : 0.0, parseSeconds, loadSeconds);
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    std::fprintf(stderr, "Error: write to standard output failed.\n");
-    return 1;
-  }
-  return 0;
+  return stdoutWritten() ? 0 : 1;
 }

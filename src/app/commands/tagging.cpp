@@ -27,13 +27,6 @@ std::string lowercased(std::string s) {
   return s;
 }
 
-// Standard output took everything: a report that did not reach it is a failure.
-bool flushedStdout() {
-  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
-  std::fprintf(stderr, "Error: write to standard output failed.\n");
-  return false;
-}
-
 void addTaggerOptions(CommandLine& cl, std::string& language, std::string& model, std::string& dict,
                       std::string& templatePath) {
   cl.choice(kitopt::kLanguage, language, "language: model, templates and line cutting", kLanguages, true);
@@ -189,7 +182,7 @@ int runEvaluate(int argc, char** argv) {
               percent(s.correct, s.tokens), s.known, percent(s.knownCorrect, s.known), unknown,
               percent(s.correct - s.knownCorrect, unknown));
   std::printf("model load %.3f s  tagging %.0f tokens/s\n", loadSeconds, s.tagSeconds > 0 ? s.tokens / s.tagSeconds : 0.0);
-  return flushedStdout() ? 0 : 1;
+  return stdoutWritten() ? 0 : 1;
 }
 
 int runTag(int argc, char** argv) {
