@@ -64,6 +64,7 @@ constexpr OptionName kNombank{'\0', "nombank", "FILE", nullptr};
 constexpr OptionName kMap{'\0', "map", "FILE", nullptr};  // key-value file of the relation features
 constexpr OptionName kFinish{'\0', "finish", "MODE", nullptr};
 constexpr OptionName kCandidates{'\0', "candidates", "SET", nullptr};
+constexpr OptionName kFindPredicates{'\0', "find-predicates", nullptr, nullptr};
 constexpr OptionName kInputKind{'\0', "input", "KIND", nullptr};  // what an input file holds
 constexpr OptionName kLines{'\0', "lines", "KIND", nullptr};      // what one line of raw text is
 constexpr OptionName kSteps{'\0', "steps", "LIST", nullptr};      // analyses to run

@@ -86,6 +86,31 @@ TEST(TrainObjective, GradientMatchesFiniteDifferences) {
   for (size_t i = 0; i < g1.size(); ++i) EXPECT_NEAR(g1[i], g2[i], 1e-9);
 }
 
+// Many labels: rows long enough to be scored densely beside short ones,
+// label counts that are not a multiple of the block, and scores far enough
+// apart that some probabilities vanish.
+TEST(TrainObjective, GradientWithManyLabelsAndFarApartScores) {
+  for (int labelCount : {9, 17}) {
+    ME_Model m;
+    std::mt19937 rng(labelCount);
+    for (int i = 0; i < 120; ++i) {
+      std::vector<std::string> f = {"bias", "w" + std::to_string(rng() % 30), "s" + std::to_string(rng() % 3)};
+      m.add_training_sample(sample("L" + std::to_string(rng() % labelCount), f));
+    }
+    makeBag(m);
+    std::vector<double> w(m.feature_bag.Size());
+    for (double& x : w) x = (static_cast<int>(rng() % 2001) - 1000) / 400.0;
+    checkGradient(m, quiet(ME_Penalty::kL2, 0.5), w);
+    for (size_t i = 0; i < w.size(); i += 3) w[i] *= 20.0;
+    checkGradient(m, quiet(ME_Penalty::kNone, 0.0), w);
+    // Scores thousands apart: exponentials underflow, nothing turns NaN.
+    for (size_t i = 0; i < w.size(); i += 3) w[i] *= 100.0;
+    std::vector<double> g;
+    EXPECT_TRUE(std::isfinite(ME_trainObjective(m, quiet(ME_Penalty::kNone, 0.0), w, g)));
+    for (double x : g) EXPECT_TRUE(std::isfinite(x));
+  }
+}
+
 TEST(TrainObjective, GradientWithAReferencePrior) {
   std::vector<ME_Model_Data> rows = {{"B", "f1", 0.8}, {"A", "f2", -0.5}, {"D", "f1", 0.2}, {"///", nullptr, 0}};
   ME_Model ref;

@@ -41,6 +41,11 @@ int runDeprojectivize(int argc, char** argv);
 // roles.cpp
 int runSrl(int argc, char** argv);
 int runSense(int argc, char** argv);
+// role_labelling.cpp
+int runBuildBank(int argc, char** argv);
+int runTrainSrl(int argc, char** argv);
+int runLabelRoles(int argc, char** argv);
+int runEvaluateSrl(int argc, char** argv);
 // annotate.cpp
 int runAnnotate(int argc, char** argv);
 int runBuildTokenizer(int argc, char** argv);
