@@ -127,6 +127,8 @@ TEST(FileGuard, DevicesAreWrittenDirectly) {
 // ---- every command through the real program ----
 
 const std::string kKit = std::string(KORVANE_BINARY_DIR) + "/src/app/korvane-kit";
+const std::string kSource = std::string(KORVANE_SOURCE_DIR) + "/";
+const std::string kRoles = kSource + "tests/roles/fixtures/roles.conllu";
 
 std::string quote(const std::string& s) {
   std::string q = "'";
@@ -181,8 +183,11 @@ class GuardTable : public testing::Test {
     writeFile(tempPath("srl.in"),
               "1 the the DT DT the the DT 2 NMOD _ _\n2 man man NN NN man man NN 0 ROOT give _\n\n");
     ::mkdir(tempPath("dir").c_str(), 0755);
-    const ShellRun r = shell(kKit + " train-parser -q -c 1 -i 5 -j 1 -t " + tempPath("parser.template") + " " +
-                        tempPath("tree.conll") + " " + tempPath("parser.model"));
+    ShellRun r = shell(kKit + " train-parser -q -c 1 -i 5 -j 1 -t " + tempPath("parser.template") + " " +
+                       tempPath("tree.conll") + " " + tempPath("parser.model"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = shell(kKit + " train-srl -q -c 1 -i 5 -j 1 -t " + kSource + "models/srl.template " + kRoles + " " +
+              tempPath("srl.model"));
     ASSERT_EQ(r.status, 0) << r.err;
   }
 
@@ -193,7 +198,7 @@ class GuardTable : public testing::Test {
     const std::string parser = " -m " + tempPath("parser.model") + " -t " + tempPath("parser.template") + " ";
     const std::string srl = " --driver multi -m " + fixtures + "roles/fixtures/args.model -t " + fixtures +
                             "roles/fixtures/args.tmpl ";
-    const std::string tagged = tempPath("tagged.tsv"), tree = tempPath("tree.conll");
+    const std::string roles = " -q -m " + tempPath("srl.model") + " -t " + kSource + "models/srl.template ";
     return {
         {"train", "train -q -i 3 {in} {out}"},
         {"evaluate", "evaluate" + tagging + "{in}"},
@@ -212,6 +217,10 @@ class GuardTable : public testing::Test {
         {"build-tokenizer", "build-tokenizer -q {in} {out}"},
         {"build-lemmatizer", "build-lemmatizer -q {in} {out}"},
         {"evaluate-conllu", "evaluate-conllu {in} " + tempPath("gold.conllu")},
+        {"build-bank", "build-bank -q {in} {out} " + tempPath("nombank.out")},
+        {"train-srl", "train-srl -q -c 1 -i 3 -j 1 -t " + kSource + "models/srl.template {in} {out}"},
+        {"label-roles", "label-roles" + roles + "{in} {out}"},
+        {"evaluate-srl", "evaluate-srl" + roles + "-o {out} {in}"},
     };
   }
 
@@ -220,6 +229,12 @@ class GuardTable : public testing::Test {
       return tempPath("tagged.tsv");
     if (name == "tag" || name == "annotate") return tempPath("text.txt");
     if (name == "evaluate-conllu") return tempPath("gold.conllu");
+    if (name == "build-bank" || name == "train-srl" || name == "label-roles" || name == "evaluate-srl") {
+      // A copy: the guard's refusals are checked against it.
+      const std::string copy = tempPath("roles.conllu");
+      if (readFile(copy).empty()) writeFile(copy, readFile(kRoles));
+      return copy;
+    }
     if (name == "srl") return tempPath("srl.in");
     if (name == "sense") return tempPath("sense.in");
     if (name == "update-model") return tempPath("old.model");
