@@ -320,4 +320,25 @@ TEST_F(GuardTable, EveryCommand) {
   }
 }
 
+// Wherever it is run from, the toolkit takes its models from beside the
+// program first (an installed copy: bin/korvane-kit with share/korvane/models).
+TEST(ShippedModels, FoundBesideTheProgram) {
+  const std::string root = tempPath("install"), bin = root + "/bin", models = root + "/share/korvane/models";
+  ASSERT_EQ(shell("mkdir -p " + quote(bin) + " " + quote(models) + " && cp " + quote(kKit) + " " + quote(bin) +
+                  " && cp " + quote(kSource + "tests/app/fixtures/english.model") + " " +
+                  quote(kSource + "tests/app/fixtures/english.dict") + " " + quote(models))
+                .status,
+            0);
+  writeFile(models + "/english.manifest", "kind = tagger\nlanguage = english\ndictionary = english.dict\n");
+  writeFile(tempPath("gold3.tsv"), "The\tDT\ncat\tNN\nsat\tVB\n\n");
+  const ShellRun r = shell("cd / && unset KORVANE_MODELS && " + quote(bin + "/korvane-kit") + " evaluate -v " +
+                           quote(tempPath("gold3.tsv")));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("model " + bin + "/../share/korvane/models/english.model, dictionary " + bin +
+                       "/../share/korvane/models/english.dict"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.out.rfind("tokens 3  accuracy 100.00%", 0), 0u) << r.out;
+}
+
 }  // namespace

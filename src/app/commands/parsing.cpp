@@ -81,7 +81,10 @@ bool chooseParser(const CommandLine& cl, std::string& model, std::string& templa
     std::fprintf(stderr, "Warning: the %s driver reads %s, but %s was trained for %s (%s).\n", driver.c_str(),
                  reads == "rtl" ? "right to left" : "left to right", model.c_str(),
                  direction == "rtl" ? "right to left" : "left to right", manifest.path.c_str());
-  return templateOrDefault(templatePath);
+  if (!templateOrDefault(templatePath)) return false;
+  if (cl.verbose())
+    std::fprintf(stderr, "model %s, templates %s, driver %s\n", model.c_str(), templatePath.c_str(), driver.c_str());
+  return true;
 }
 
 }  // namespace

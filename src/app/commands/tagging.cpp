@@ -68,6 +68,9 @@ bool chooseTagger(const CommandLine& cl, std::string& language, std::string& mod
     std::fclose(f);
     dict = beside;
   }
+  if (cl.verbose())
+    std::fprintf(stderr, "model %s, dictionary %s, templates %s, language %s\n", model.c_str(), dict.c_str(),
+                 templatePath.empty() ? "built in" : templatePath.c_str(), language.c_str());
   return true;
 }
 
