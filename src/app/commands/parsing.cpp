@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/commands/commands.h"
 #include "app/file_guard.h"
+#include "app/messages.h"
 #include "app/model_choice.h"
 #include "maxent/me_model.h"
 #include "parsing/parser_kit_support.h"
@@ -80,7 +81,10 @@ bool chooseParser(const CommandLine& cl, std::string& model, std::string& templa
     std::fprintf(stderr, "Warning: the %s driver reads %s, but %s was trained for %s (%s).\n", driver.c_str(),
                  reads == "rtl" ? "right to left" : "left to right", model.c_str(),
                  direction == "rtl" ? "right to left" : "left to right", manifest.path.c_str());
-  return templateOrDefault(templatePath);
+  if (!templateOrDefault(templatePath)) return false;
+  if (cl.verbose())
+    std::fprintf(stderr, "model %s, templates %s, driver %s\n", model.c_str(), templatePath.c_str(), driver.c_str());
+  return true;
 }
 
 }  // namespace
@@ -100,10 +104,10 @@ int runParse(int argc, char** argv) {
   if (!chooseParser(cl, model, templatePath, driver)) return 1;
   FileGuard files;
   InputFile& in = files.reads(input);
-  files.reads(model);
-  files.reads(templatePath);
+  files.readsText(model);
+  files.readsText(templatePath);
   OutputFile& out = files.writes(output);
-  if (!files.check()) return 1;
+  if (!files.check() || !templateFileUsable(templatePath)) return 1;
   if (driverNamed(driver)(&templatePath[0], &model[0], in.path(), out.path()) != 1) return 1;
   return out.commit() ? 0 : 1;
 }
@@ -133,13 +137,14 @@ int runTrainParser(int argc, char** argv) {
       penalty == "l1" ? ME_Penalty::kL1 : penalty == "none" ? ME_Penalty::kNone : ME_Penalty::kL2;
   options.inverse = direction == "rtl";
   if (!templateOrDefault(options.templatePath)) return 1;
-  if (cl.quiet()) options.estimator.progress = nullptr;
+  ProgressLine iterations(cl, "iterations");
+  estimatorProgress(cl, iterations, options.estimator);
 
   FileGuard files;
   InputFile& in = files.reads(trainPath);
-  files.reads(options.templatePath);
+  files.readsText(options.templatePath);
   OutputFile& out = files.writes(modelPath);
-  if (!files.check()) return 1;
+  if (!files.check() || !templateFileUsable(options.templatePath)) return 1;
 
   if (!cl.quiet()) {
     options.onSamples = [&](const ME_Model& model, const ParserTrainingReport& r) {
@@ -153,6 +158,7 @@ int runTrainParser(int argc, char** argv) {
   ME_Model model;
   ParserTrainingReport report;
   if (!trainParserModel(in.path(), options, model, report)) return 1;
+  iterations.finish();
   if (!cl.quiet())
     std::fprintf(stderr, "training: %d iterations, %s, log-likelihood %.3f, %.1f s\n", report.estimator.iterations,
                  report.estimator.message.c_str(), report.estimator.log_likelihood, report.seconds);
@@ -188,10 +194,10 @@ int runEvaluateParser(int argc, char** argv) {
 
   FileGuard files;
   InputFile& gold = files.reads(goldPath);
-  files.reads(model);
-  files.reads(templatePath);
+  files.readsText(model);
+  files.readsText(templatePath);
   OutputFile* kept = output.empty() ? nullptr : &files.writes(output);
-  if (!files.check()) return 1;
+  if (!files.check() || !templateFileUsable(templatePath)) return 1;
   // Parsed into a file of our own, which the scoring reads back; a kept copy
   // goes to the output afterwards (which may be a pipe or a device).
   ParserKitTempFile parsed("korvane-parsed");
@@ -233,9 +239,5 @@ int runEvaluateParser(int argc, char** argv) {
   std::printf("punctuation excluded: UAS %.2f%%  LAS %.2f%%\n", np.percent(np.heads), np.percent(np.labelled));
   std::printf("speed: %.1f sentences/s (%.2f s parsing after %.2f s model loading)\n",
               parseSeconds > 0 ? result.sentences / parseSeconds : 0.0, parseSeconds, loadSeconds);
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    std::fprintf(stderr, "Error: write to standard output failed.\n");
-    return 1;
-  }
-  return 0;
+  return stdoutWritten() ? 0 : 1;
 }

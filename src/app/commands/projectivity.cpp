@@ -32,7 +32,7 @@ int runProjectivize(int argc, char** argv) {
     std::fprintf(report, "left out, malformed: %d\n", counts.malformed);
     std::fprintf(report, "written: %d\n", counts.sentences - counts.leftOut - counts.malformed);
   }
-  return 0;
+  return stdoutWritten() ? 0 : 1;
 }
 
 int runDeprojectivize(int argc, char** argv) {
@@ -58,5 +58,5 @@ int runDeprojectivize(int argc, char** argv) {
     std::fprintf(report, "lifted labels decoded: %d\n", counts.decodedLabels);
     std::fprintf(report, "left out, malformed: %d\n", counts.malformed);
   }
-  return 0;
+  return stdoutWritten() ? 0 : 1;
 }
