@@ -6,8 +6,10 @@
 #include <cstring>
 
 #include "features/feature_context.h"
+#include "features/parser_functions.h"
 #include "features/relation_functions.h"
 #include "features/tree_functions.h"
+#include "templates/parser_step_codes.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -248,6 +250,8 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
       shapeValue(c, item, row, chars, value);
     } else if (isTreeValueCode(item.valueFunction)) {
       treeValueFunction(c, item, start, node, value);
+    } else if (isParserValueCode(item.valueFunction)) {
+      parserValueFunction(c, item, node, value);
     } else {
       value = kUndefinedValue;
     }

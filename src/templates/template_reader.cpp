@@ -8,6 +8,7 @@
 
 #include "labels/mini_string_bag.h"
 #include "templates/builtin_templates.h"
+#include "templates/parser_step_codes.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -119,6 +120,16 @@ const StepName kStepNames[] = {
     {"chncharfirst", 150},
     {"chncharlast", 151},
     {"chncharlen", 152},
+    // Dependency-parser features (240-279, templates/parser_step_codes.h):
+    // steps that move the node, then value functions.
+    {"parent", 240},
+    {"lchild", 241},
+    {"rchild", 242},
+    {"lvalency", 243},
+    {"rvalency", 244},
+    {"llabelset", 245},
+    {"rlabelset", 246},
+    {"distance", 247},
 };
 
 // Above this a label line or label item would make every decoder and the
@@ -204,7 +215,7 @@ int parseTemplateLine(std::string& text, _ft& item) {
     if (end == std::string::npos) end = n;
     const _subft step = stepOf(text.substr(pos + 1, end - pos - 1));
     item.steps.push_back(step);
-    if (isValueFunction(step.code)) item.valueFunction = step.code;
+    if (isValueFunction(step.code) || isParserValueCode(step.code)) item.valueFunction = step.code;
     pos = end;
   }
   // Position "[offset,column]". Without a ',' the offset is read from what
