@@ -10,6 +10,7 @@
 #include "parsing/parser_training.h"
 #include "parsing/parsing_drivers.h"
 #include "projectivity/projective_file.h"
+#include "projectivity/projectivity.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ const char kEvaluateUsage[] =
     "counts as correctly labelled (the parser names every root ROOT).\n"
     "  -m, --model MODEL        parser model file, version 2 (required)\n"
     "  -t, --template FILE      template file (default models/parser.template)\n"
-    "  -d, --driver DRIVER      ltr (default), rtl or repair\n"
+    "  -d, --driver DRIVER      ltr (default), rtl, repair, beam or beam-rtl\n"
+    "  -b, --beam-width N       partial parses the beam keeps (default 8)\n"
     "  -e, --lifting N          2 or 3: decoder for predicted lifted labels\n"
     "                           (relation|marker), 2 = pseudoProjectiveHeadDecoder2\n"
     "                           (default), 3 = pseudoProjectiveHeadDecoder3\n"
@@ -48,11 +50,12 @@ int kitEvaluateParser(int argc, char** argv) {
   std::vector<std::string> files;
   const std::vector<ParserKitOption> options = {{"-m", "--model", nullptr},       {"-t", "--template", nullptr},
                                                 {"-d", "--driver", "ltr"},        {"-e", "--lifting", "2"},
-                                                {"-P", "--punct-column", "3"},    {"-o", "--output", nullptr}};
+                                                {"-P", "--punct-column", "3"},    {"-o", "--output", nullptr},
+                                                {"-b", "--beam-width", "8"}};
   const int status = readParserKitArgs(argc, argv, options, kEvaluateUsage, 1, 1, values, files);
   if (status >= 0) return status;
-  int lifting = 2, punctColumn = 3;
-  if (!parserKitInt(values, "--lifting", 2, 3, lifting) ||
+  int lifting = 2, punctColumn = 3, beamWidth = 8;
+  if (!parserKitInt(values, "--lifting", 2, 3, lifting) || !parserKitInt(values, "--beam-width", 1, 4096, beamWidth) ||
       !parserKitInt(values, "--punct-column", 0, 1000000, punctColumn)) {
     std::fputs(kEvaluateUsage, stderr);
     return 2;
@@ -70,7 +73,8 @@ int kitEvaluateParser(int argc, char** argv) {
     run = ME_TestPNivre2ExtInverse;
   else if (driver == "repair")
     run = ME_TestPNivre2ExtV2;
-  if (run == nullptr) {
+  const bool beam = driver == "beam" || driver == "beam-rtl";
+  if (run == nullptr && !beam) {
     std::fprintf(stderr, "Error: --driver takes ltr, rtl or repair, not '%s'.\n", driver.c_str());
     std::fputs(kEvaluateUsage, stderr);
     return 2;
@@ -111,7 +115,10 @@ int kitEvaluateParser(int argc, char** argv) {
     outputPath = temporary->path();
   }
   const auto parseStart = std::chrono::steady_clock::now();
-  if (run(&templatePath[0], &modelPath[0], &goldPath[0], &outputPath[0]) != 1) {
+  const int driverResult = beam ? parseWithBeam(&templatePath[0], &modelPath[0], &goldPath[0], &outputPath[0], beamWidth,
+                                          driver == "beam-rtl")
+                               : run(&templatePath[0], &modelPath[0], &goldPath[0], &outputPath[0]);
+  if (driverResult != 1) {
     std::fprintf(stderr, "Error: parsing %s failed.\n", goldPath.c_str());
     return 1;
   }
@@ -136,7 +143,7 @@ int kitEvaluateParser(int argc, char** argv) {
   std::vector<std::string> labels;
   std::vector<_dppair> predicted;
   Score all, noPunct;
-  long sentences = 0, liftedLabels = 0;
+  long sentences = 0, liftedLabels = 0, liftedFound = 0, nonProjectiveArcs = 0, nonProjectiveRight = 0;
   int result = 0;
   while (goldReader.next(goldRows, goldLine)) {
     if (!parsedReader.next(parsedRows, parsedLine) || parsedRows.size() != goldRows.size()) {
@@ -162,30 +169,26 @@ int kitEvaluateParser(int argc, char** argv) {
     loadExtraDPInfo(goldRows, 1, goldTree, unusedArguments, unusedPredicates);
     heads.assign(n, -1);
     labels.assign(n, std::string());
-    bool lifted = false;
+    predicted.resize(n);
     for (size_t k = 0; k < n; ++k) {
       const std::vector<std::string>& row = parsedRows[k];
-      heads[k] = headFromColumn(row[row.size() - 2]);
-      labels[k] = row.back();
-      if (labels[k].find('|') != std::string::npos) {
-        lifted = true;
-        ++liftedLabels;
-      }
+      predicted[k].head = headFromColumn(row[row.size() - 2]);
+      predicted[k].dprel = row.back();
+      if (predicted[k].dprel.find('|') != std::string::npos) ++liftedLabels;
     }
-    if (lifted) {
-      if (lifting == 2) {
-        pseudoProjectiveHeadDecoder2(heads, labels);
-      } else {
-        predicted.resize(n);
-        for (size_t k = 0; k < n; ++k) {
-          predicted[k].head = heads[k];
-          predicted[k].dprel = labels[k];
-        }
-        pseudoProjectiveHeadDecoder3(predicted);
-        for (size_t k = 0; k < n; ++k) {
-          heads[k] = predicted[k].head;
-          labels[k] = predicted[k].dprel;
-        }
+    liftedFound += decodeMarkedArcs(predicted, lifting);
+    for (size_t k = 0; k < n; ++k) {
+      heads[k] = predicted[k].head;
+      labels[k] = predicted[k].dprel;
+    }
+    // The arcs that projectivizing would lift are the non-projective ones.
+    if (checkProjective(goldTree) >= 0) {
+      std::vector<_dppair> lifted = goldTree;
+      if (pseudoProjectiveHead2(lifted) != 1) pseudoProjectiveHead3(lifted);
+      for (size_t k = 0; k < n; ++k) {
+        if (lifted[k].head == goldTree[k].head) continue;
+        ++nonProjectiveArcs;
+        nonProjectiveRight += heads[k] == goldTree[k].head;
       }
     }
     for (size_t k = 0; k < n; ++k) {
@@ -209,9 +212,11 @@ int kitEvaluateParser(int argc, char** argv) {
   std::printf("driver %s: %ld sentences, %ld tokens, %ld punctuation (column %d)\n", driver.c_str(), sentences,
               all.tokens, all.tokens - noPunct.tokens, punctColumn);
   if (liftedLabels > 0)
-    std::printf("lifted labels: %ld predicted, decoded with pseudoProjectiveHeadDecoder%d\n", liftedLabels, lifting);
+    std::printf("lifted labels: %ld predicted, decoded with pseudoProjectiveHeadDecoder%d (%ld lifted arcs put back)\n",
+                liftedLabels, lifting, liftedFound);
   else
     std::printf("lifted labels: none predicted, nothing decoded\n");
+  std::printf("non-projective gold arcs: %ld, with the right head: %ld\n", nonProjectiveArcs, nonProjectiveRight);
   std::printf("punctuation included: UAS %.2f%%  LAS %.2f%%\n", all.percent(all.heads), all.percent(all.labelled));
   std::printf("punctuation excluded: UAS %.2f%%  LAS %.2f%%\n", noPunct.percent(noPunct.heads),
               noPunct.percent(noPunct.labelled));

@@ -35,6 +35,22 @@ struct ParserSampleCounts {
 bool collectParserSamples(const std::string& templatePath, const std::string& inputPath, bool inverse,
                           ME_Model& model, ParserSampleCounts& counts);
 
+struct DynamicOracleOptions {
+  // Probability with which the next action is drawn from the explorer's
+  // distribution instead of being its most probable one.
+  double explore = 0.1;
+  unsigned seed = 19;
+};
+
+// Parses every sentence of a projective dependency file with the explorer
+// model and adds one sample per state reached, labelled with the action that
+// keeps the best tree still reachable (the dynamic oracle), to model. The
+// parse follows the explorer's choice (allowed actions only), mistakes
+// included. Same failures as collectParserSamples.
+bool collectDynamicParserSamples(const std::string& templatePath, const std::string& inputPath, bool inverse,
+                                 const ME_Model& explorer, const DynamicOracleOptions& options, ME_Model& model,
+                                 ParserSampleCounts& counts);
+
 // The template file used when none is given: models/parser.template in the
 // working directory, else in the source tree's models folder; empty when
 // neither exists.

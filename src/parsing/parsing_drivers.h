@@ -25,6 +25,11 @@ int ME_TestPNivre2ExtInverse(char* templatePath, char* modelPath, char* inputPat
 // tokens of the final stack; its bottom token becomes the root.
 int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, char* outputPath);
 
+// Beam search with the given width (at least 1), left to right or, with
+// inverse, right to left; same files, messages and results as the drivers
+// above (see beam_search.h).
+int parseWithBeam(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int width, bool inverse);
+
 // Adds one training instance (label = action, features of the current state)
 // to model and applies the action (left to right / right to left).
 // 1, or -1 when an item's column is not below the width of the first row.
@@ -37,6 +42,16 @@ int NivreSampleGenExtInverse(std::string& action, ME_Sample& sample, ME_Model& m
                              std::vector<int>& stack, int& next, std::vector<_dppair>& arcs,
                              std::vector<std::vector<_dppair>>& argumentLists, std::vector<int>& predicateRows,
                              std::vector<_hisstruc>& actionHistory);
+
+// Fills sample.feature_strs with the features of a parser state as the
+// drivers and the sample generators build them ("name:value" for every
+// template whose name begins with U, in template order). -1, after the
+// column message, when checkColumns is set and a template reads the last
+// column of the first row or beyond.
+int parserStateFeatures(ME_Sample& sample, std::vector<_ftnind>& templates, const std::vector<int>& templateOrder,
+                        TokenTable& rows, std::vector<int>& stack, int position, std::vector<_dppair>& arcs,
+                        std::vector<std::vector<_dppair>>& argumentLists, std::vector<int>& predicateRows,
+                        std::vector<_dppair>& extraArcs, bool checkColumns);
 
 // The action a driver applies: chosen when it can change the parser state,
 // otherwise the most probable label that can (on an empty stack only a shift

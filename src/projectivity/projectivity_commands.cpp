@@ -36,23 +36,29 @@ int misuse(const char* usage, const char* problem, const char* argument) {
 
 int kitProjectivize(int argc, char** argv) {
   std::vector<char*> files;
+  bool mark = false;
   for (int i = 1; i < argc; ++i) {
     if (isHelp(argv[i])) {
       std::fputs(kProjectivizeUsage, stdout);
       return 0;
+    }
+    if (std::strcmp(argv[i], "--mark") == 0) {
+      mark = true;
+      continue;
     }
     if (argv[i][0] == '-' && argv[i][1] != '\0') return misuse(kProjectivizeUsage, "unknown option ", argv[i]);
     files.push_back(argv[i]);
   }
   if (files.size() != 2) return misuse(kProjectivizeUsage, "expected INPUT and OUTPUT", nullptr);
   ProjectiveGenCounts counts;
-  if (ProjectiveGen(files[0], files[1], &counts) != 1) return 1;
+  if (ProjectiveGen(files[0], files[1], &counts, mark) != 1) return 1;
   std::printf("sentences: %d\n", counts.sentences);
   std::printf("non-projective: %d\n", counts.nonProjective);
   std::printf("not repaired by grandparent lifting: %d\n", counts.notByGrandparent);
   std::printf("left out, not repaired: %d\n", counts.leftOut);
   std::printf("left out, malformed: %d\n", counts.malformed);
   std::printf("written: %d\n", counts.sentences - counts.leftOut - counts.malformed);
+  if (mark) std::printf("marked lifted arcs: %d (heads left unmarked: %d)\n", counts.markedArcs, counts.unmarkedHeads);
   return 0;
 }
 
