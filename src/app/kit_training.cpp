@@ -11,6 +11,7 @@
 #include "decoding/label_training.h"
 #include "decoding/fast_labeling.h"
 #include "decoding/labeling.h"
+#include "features/wordnet_lexicon.h"
 #include "labels/tag_dictionary.h"
 #include "maxent/estimator.h"
 #include "maxent/me_model.h"
@@ -162,6 +163,7 @@ int kitTrain(int argc, char** argv) {
     std::vector<int> templateOrder;
     int labelOrder = 0;
     if (!loadTemplateSet(templatePath, templates, templateOrder, labelOrder, 2)) return 1;
+    if (!loadTemplateLexicons(templates, templatePath)) return 1;
   }
 
   const auto start = std::chrono::steady_clock::now();
@@ -261,6 +263,7 @@ int kitEvaluate(int argc, char** argv) {
   const std::string templatePath = args.param.get<std::string>("template");
   if (!templatePath.empty()) {
     if (!loadTemplateSet(templatePath, templates, templateOrder, labelOrder, 2)) return 1;
+    if (!loadTemplateLexicons(templates, templatePath)) return 1;
   } else if (english) {
     getTemplateEnglishPoS(templates, templateOrder, labelOrder);
   } else {

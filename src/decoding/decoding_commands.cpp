@@ -16,6 +16,7 @@
 #include "labels/mini_string_bag.h"
 #include "labels/tag_dictionary.h"
 #include "maxent/me_model.h"
+#include "features/wordnet_lexicon.h"
 #include "templates/builtin_templates.h"
 #include "templates/template_reader.h"
 #include "text/line_utils.h"
@@ -367,7 +368,9 @@ int kitTag(int argc, char** argv) {
       std::vector<int> order;
       int labelOrder = 0;
       bool haveTemplates = true;
-      if (!templatePath.empty()) haveTemplates = loadTemplateSet(templatePath, templates, order, labelOrder, 2);
+      if (!templatePath.empty())
+        haveTemplates = loadTemplateSet(templatePath, templates, order, labelOrder, 2) &&
+                        loadTemplateLexicons(templates, templatePath);
       else if (english) getTemplateEnglishPoS(templates, order, labelOrder);
       else getTemplateChinesePoS(templates, order, labelOrder);
       if (haveTemplates)

@@ -8,6 +8,7 @@
 #include "features/feature_context.h"
 #include "features/parser_functions.h"
 #include "features/relation_functions.h"
+#include "features/spelling_functions.h"
 #include "features/tree_functions.h"
 #include "templates/parser_step_codes.h"
 #include "text/line_utils.h"
@@ -252,6 +253,8 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
       treeValueFunction(c, item, start, node, value);
     } else if (isParserValueCode(item.valueFunction)) {
       parserValueFunction(c, item, node, value);
+    } else if (isSpellingCode(item.valueFunction)) {
+      spellingValue(c, item, row, value);
     } else {
       value = kUndefinedValue;
     }

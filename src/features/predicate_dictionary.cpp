@@ -80,14 +80,24 @@ void loadBank(const char* path, int nominal) {
   std::FILE* f = std::fopen(path, "rb");
   if (f != nullptr) {
     std::string line;
-    std::vector<std::string> fields;
+    std::string lemma;
+    std::string senseText;
+    long lineNo = 0;
     while (readLineWhole(f, line)) {
-      readLine2VectorString(line, fields);
-      if (fields.empty()) continue;
-      std::string senseText = fields.size() > 1 ? fields[1] : std::string();
+      ++lineNo;
+      if (line.empty()) continue;
+      // Fields are cut from byte 0, so a leading blank makes the lemma empty
+      // and moves the lemma into the sense list's place.
+      cutSeginLine(line, 1, 1, lemma);
+      cutSeginLine(line, 2, 2, senseText);
+      if (isSep(line[0]))
+        std::fprintf(stderr,
+                     "Warning: %s line %ld: the line begins with a blank or a tab, so its lemma is empty and "
+                     "its sense list is \"%s\".\n",
+                     path, lineNo, senseText.c_str());
       std::vector<_bankSense> senses;
       readLine2BankSense(senseText, senses);
-      dic[fields[0]] = senses;
+      dic[lemma] = senses;
     }
     std::fclose(f);
   }
@@ -101,19 +111,28 @@ void loadmap(const char* path) {
   std::FILE* f = std::fopen(path, "rb");
   if (f != nullptr) {
     std::string line;
+    std::vector<std::string> fields;
+    std::string key;
+    std::string value;
+    long lineNo = 0;
     while (readLineWhole(f, line)) {
-      // Key: from the first field's start to the end of the second-to-last
-      // field; value: the last field. A line of one field has no key.
-      size_t end = line.size();
-      while (end > 0 && isSep(line[end - 1])) --end;
-      size_t valueStart = end;
-      while (valueStart > 0 && !isSep(line[valueStart - 1])) --valueStart;
-      size_t keyEnd = valueStart;
-      while (keyEnd > 0 && isSep(line[keyEnd - 1])) --keyEnd;
-      size_t keyStart = 0;
-      while (keyStart < keyEnd && isSep(line[keyStart])) ++keyStart;
-      if (valueStart == end || keyStart >= keyEnd) continue;
-      _dic[line.substr(keyStart, keyEnd - keyStart)] = line.substr(valueStart, end - valueStart);
+      ++lineNo;
+      readLine2VectorString(line, fields);
+      if (fields.empty()) continue;
+      if (fields.size() == 1) {
+        std::fprintf(stderr, "Warning: %s line %ld: a single field gives no key; line skipped.\n", path, lineNo);
+        continue;
+      }
+      // Key: from byte 0 to the end of the second-to-last field, so a
+      // leading blank counts as an empty first field; value: the last field.
+      cutSeginLine(line, 1, static_cast<int>(fields.size()) - 1, key);
+      cutSeginLineInv(line, 1, 1, value);
+      if (isSep(line[0]))
+        std::fprintf(stderr,
+                     "Warning: %s line %ld: the line begins with a blank or a tab, so its first field is empty "
+                     "and its key is \"%s\".\n",
+                     path, lineNo, key.c_str());
+      _dic[key] = value;
     }
     std::fclose(f);
   }
@@ -166,8 +185,8 @@ void recommendSearch(int argPos, int predPos, std::vector<std::string>& argLabel
   for (_bankSense& sense : found->second) {
     for (_bankExample& ex : sense.examples) {
       if (argPos == predPos) {
-        // An empty label (a truncated example) names no argument either.
-        if (ex.label != "_" && !ex.label.empty()) addOnce(recs, ex.label);
+        // An empty label (a truncated example) is recommended like any other.
+        if (ex.label != "_") addOnce(recs, ex.label);
       } else {
         std::vector<std::string>& side = argPos < predPos ? ex.left : ex.right;
         if (recommendTwoVString(side, collected, next)) addOnce(recs, next);

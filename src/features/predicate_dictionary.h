@@ -11,10 +11,14 @@
 
 // Fills _dicNom (nominal != 0) or _dicProp from a file of "lemma senses"
 // lines; the map is emptied first, also when the file cannot be opened.
+// Fields are counted from the first byte: a line that begins with a blank or
+// a tab has an empty lemma (with a warning naming file and line).
 void loadBank(const char* path, int nominal);
 
 // Fills _dic from lines whose last field is the value and whose other
-// fields, with the separators between them, are the key.
+// fields, with the separators between them, are the key. As in loadBank, a
+// leading blank is an empty first field (warned); a line of one field has
+// no key and is skipped with a warning.
 void loadmap(const char* path);
 
 // One sense segment ("s01:0:1=x0x_R1=..."), or a whole sense list.

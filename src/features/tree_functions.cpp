@@ -1,6 +1,5 @@
 #include "features/tree_functions.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
@@ -50,16 +49,20 @@ void assignCell(const FeatureCallContext& c, long long r, long long col, std::st
   value = s != nullptr ? *s : "_";
 }
 
-// Rows on the head chain from node upwards, node first, each row once: a
-// chain that comes back to one of its rows stops there, and so does a head
-// outside the selected arc list (it names no row).
+// Rows on the head chain from node upwards, node first, stopping at a
+// negative head. A row past the end of the selected arc list still counts
+// (its head reads as -1, so the chain ends with it). A chain that comes back
+// to one of its rows stops there.
 void headChain(const FeatureCallContext& c, int node, std::vector<int>& chain) {
   chain.clear();
   const int size = c.selectedSize();
   std::vector<char> seen(static_cast<size_t>(size), 0);
   long long g = node;
-  while (g >= 0 && g < size && !seen[static_cast<size_t>(g)]) {
-    seen[static_cast<size_t>(g)] = 1;
+  while (g >= 0) {
+    if (g < size) {
+      if (seen[static_cast<size_t>(g)]) break;
+      seen[static_cast<size_t>(g)] = 1;
+    }
     chain.push_back(static_cast<int>(g));
     g = c.headAt(g);
   }
@@ -84,7 +87,6 @@ int subtreeRounds(const FeatureCallContext& c, int node) {
     next.clear();
     for (int j = 0; j < n; ++j) {
       if (visited[static_cast<size_t>(j)]) continue;
-      if (j >= c.selectedSize()) continue;  // no arc entry: no head
       const int h = c.headAt(j);
       const bool headInSet = firstRound ? h == node : (h >= 0 && h < n && inSet[static_cast<size_t>(h)]);
       if (headInSet) next.push_back(j);
@@ -140,10 +142,12 @@ void mostHeaded(const FeatureCallContext& c, int& node) {
   node = bestRow;  // an empty sentence leaves the node where it is
 }
 
-// Children of node: rows i below the size of the default arc list whose head is node.
+// Children of node: rows i below the size of the default arc list whose head
+// in the selected list is node, whichever list that is; entries the selected
+// list lacks read as head -1, so they are children of node -1.
 template <typename Fn>
 void forEachChild(const FeatureCallContext& c, int node, Fn fn) {
-  const long long size = std::min(static_cast<long long>(c.arcs.size()), static_cast<long long>(c.selectedSize()));
+  const long long size = static_cast<long long>(c.arcs.size());
   for (long long i = 0; i < size; ++i)
     if (c.headAt(i) == node) fn(i);
 }
@@ -441,11 +445,10 @@ void treeValueFunction(FeatureCallContext& c, const _ft& item, int start, int no
       if (!c.inside(node) || !lowerIsOneOf(c.cell(node, item.column), {"not", "n't", "no"}) ||
           !currentPredicate(c, p))
         return;
-      const _dppair* pa = arcAt(c.extraArcs, p);
-      if (pa == nullptr) return;
-      const int h = pa->head;
-      const _dppair* na = arcAt(c.extraArcs, node);
-      if (h == node || (na != nullptr && na->head == h)) value = "+";
+      // Missing entries read as head -1: a negation and a predicate that both
+      // lack one share that head.
+      const int h = headIn(c.extraArcs, p);
+      if (h == node || headIn(c.extraArcs, node) == h) value = "+";
       return;
     }
     case 136: {  // srlbasemod
@@ -453,9 +456,7 @@ void treeValueFunction(FeatureCallContext& c, const _ft& item, int start, int no
       int p;
       if (!c.inside(node) || c.text(node, 7) != "MD" || !currentPredicate(c, p) || !startsWith(c.text(p, 7), "V"))
         return;
-      const _dppair* pa = arcAt(c.extraArcs, p);
-      if (pa == nullptr) return;
-      const int h = pa->head;
+      const int h = headIn(c.extraArcs, p);
       if (h == node || (h >= 0 && headIn(c.extraArcs, h) == node)) value = "+";
       return;
     }

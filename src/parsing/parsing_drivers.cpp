@@ -436,3 +436,53 @@ int NivreSampleGenExtInverse(std::string& action, ME_Sample& sample, ME_Model& m
   return generateSample(action, sample, model, templates, templateOrder, rows, stack, next, arcs, argumentLists,
                         predicateRows, actionHistory, Direction::kRightToLeft);
 }
+
+struct SentenceParser::State {
+  std::unique_ptr<DriverRun> run;
+};
+
+SentenceParser::SentenceParser() : state_(new State) {}
+SentenceParser::~SentenceParser() { delete state_; }
+
+bool SentenceParser::load(const std::string& templatePath, const std::string& modelPath, std::string& error) {
+  std::unique_ptr<DriverRun> fresh(new DriverRun);
+  DriverRun& run = *fresh;
+  std::FILE* probe = std::fopen(templatePath.c_str(), "rb");
+  if (probe == nullptr) {
+    error = "Error: cannot open template file " + templatePath;
+    return false;
+  }
+  std::fclose(probe);
+  if (!run.model.load_from_fileV2(modelPath)) {
+    error = "Error: parser model " + modelPath + " does not load";
+    return false;
+  }
+  run.tags.clear();
+  for (int id = 0; id < run.model.num_classes(); ++id) run.tags.push_back(run.model.get_class_label(id));
+  if (run.tags.empty()) {
+    error = "Error: parser model " + modelPath + " holds no labels";
+    return false;
+  }
+  run.scorer.reset(new ParserScorer(run.model));
+  int labelOrder = 0;
+  std::string path = templatePath;
+  if (readTemplateFile3(&path[0], run.templates, run.templateOrder, labelOrder) < 0) {
+    error = "Error: template file " + templatePath + " names a template twice";
+    return false;
+  }
+  checkFTNodeInfo(run.templates, run.flags);
+  state_->run = std::move(fresh);
+  // The column check reads this flag; a parse never checks columns. Set
+  // here, before any thread parses.
+  _trainFlag = false;
+  return true;
+}
+
+bool SentenceParser::parse(TokenTable& rows, std::vector<_dppair>& arcs) {
+  arcs.clear();
+  if (rows.empty()) return true;
+  if (!state_->run) return false;
+  if (parseSentence(*state_->run, rows, Direction::kLeftToRightWithRepair) < 0) return false;
+  arcs = state_->run->arcs;
+  return true;
+}

@@ -29,6 +29,28 @@ int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, ch
 // inverse, right to left; same files, messages and results as the drivers
 // above (see beam_search.h).
 int parseWithBeam(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int width, bool inverse);
+// Parses sentences held in memory, one at a time, with a model and template
+// file loaded once: left to right with root repair, as ME_TestPNivre2ExtV2
+// parses each sentence of a file. Rows are in the driver's column layout.
+// One object per thread (parsing changes its scratch state).
+class SentenceParser {
+ public:
+  SentenceParser();
+  ~SentenceParser();
+  SentenceParser(const SentenceParser&) = delete;
+  SentenceParser& operator=(const SentenceParser&) = delete;
+
+  // False with `error` ("Error: ...") when a file cannot be read, the model
+  // has no labels or the template file names a template twice.
+  bool load(const std::string& templatePath, const std::string& modelPath, std::string& error);
+  // arcs: one per row, head -1 and relation "ROOT" for the root. False when
+  // the template reads a column the rows lack (nothing is parsed then).
+  bool parse(TokenTable& rows, std::vector<_dppair>& arcs);
+
+ private:
+  struct State;
+  State* state_;
+};
 
 // Adds one training instance (label = action, features of the current state)
 // to model and applies the action (left to right / right to left).

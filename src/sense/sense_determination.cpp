@@ -58,14 +58,25 @@ void processSentence(const TokenTable& rows, const char* inPath, int firstLine, 
       std::vector<int> predicates;
       for (size_t r = 0; r < rows.size(); ++r)
         if (isPredicateRow(rows[r], marker)) predicates.push_back(static_cast<int>(r));
+      // A row too short to hold the marker carries no predicate mark. Taking
+      // it as a predicate would add a label column pair that the other rows
+      // do not have and shift the columns of every later predicate, so it
+      // stays a non-predicate and only its own row is affected.
       const size_t needed = static_cast<size_t>(marker) + 1 + 2 * predicates.size();
+      bool warnedLabels = false;
       for (size_t r = 0; r < rows.size(); ++r) {
-        if (rows[r].size() < needed) {
+        const int lineNo = firstLine + static_cast<int>(r);
+        if (rows[r].size() <= static_cast<size_t>(marker)) {
+          std::fprintf(stderr,
+                       "Warning: %s line %d: %zu columns, too few for the marker column %d; the row is taken "
+                       "as no predicate and its label cells read as \"_\".\n",
+                       inPath, lineNo, rows[r].size(), marker);
+        } else if (rows[r].size() < needed && !warnedLabels) {
           std::fprintf(stderr,
                        "Warning: %s line %d: %zu columns where the predicate columns need %zu; missing "
-                       "cells read as \"_\".\n",
-                       inPath, firstLine + static_cast<int>(r), rows[r].size(), needed);
-          break;
+                       "label cells read as \"_\".\n",
+                       inPath, lineNo, rows[r].size(), needed);
+          warnedLabels = true;
         }
       }
       for (size_t j = 0; j < predicates.size(); ++j)

@@ -120,6 +120,19 @@ const StepName kStepNames[] = {
     {"chncharfirst", 150},
     {"chncharlast", 151},
     {"chncharlen", 152},
+    // Spelling and lexicon functions (200-239); the README lists their values.
+    {"prefix", 200},
+    {"suffix", 201},
+    {"shape", 202},
+    {"shortshape", 203},
+    {"hyphenfirst", 204},
+    {"hyphenlast", 205},
+    {"capstart", 206},
+    {"charflags", 207},
+    {"wordnet", 210},
+    {"wordnetbase", 211},
+    {"chnprefix", 220},
+    {"chnsuffix", 221},
     // Dependency-parser features (240-279, templates/parser_step_codes.h):
     // steps that move the node, then value functions.
     {"parent", 240},
@@ -165,7 +178,9 @@ int kindOf(char c) {
   }
 }
 
-bool isValueFunction(int code) { return code == 100 || (code >= 102 && code <= 152); }
+bool isValueFunction(int code) {
+  return code == 100 || (code >= 102 && code <= 152) || (code >= 200 && code <= 239);
+}
 
 // The exact name is tried first, so the names that end in a digit (a0..a3,
 // recommenda0..recommenda3) are reachable; otherwise trailing digits and

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/kit_commands.h"
+#include "features/wordnet_lexicon.h"
 #include "maxent/me_model.h"
 #include "test_files.h"
 #include "test_command.h"
@@ -147,6 +149,30 @@ TEST(KitTrain, TemplateFileServesTrainingEvaluationAndTagging) {
       EXPECT_NE(err.find(bad.second), std::string::npos) << err;
     }
   }
+}
+
+// Without WordNet a template set that reads it is refused by every command
+// before any work, instead of training or tagging with empty lexicon values.
+TEST(KitTrain, TemplateThatNeedsWordNetIsRefusedWithoutIt) {
+  if (activeWordNet() != nullptr) GTEST_SKIP() << "WordNet was loaded earlier in this process";
+  const std::string train = tempPath("wn.tsv"), tmpl = tempPath("wn.template"), model = tempPath("wn.model"),
+                    dict = tempPath("wn.dict");
+  writeFile(train, corpus());
+  writeFile(tmpl, "U01:%x[0,0]\nU02:%x.wordnetbase[0,0]\nB1\n");
+  ASSERT_EQ(runKitCaptured({"train", "--language", "english", "--iterations", "20", train, model, dict}), 0);
+  setenv("WNSEARCHDIR", tempPath("no_wordnet").c_str(), 1);
+  const std::vector<std::vector<std::string>> commands = {
+      {"train", "--template", tmpl, train, tempPath("wn2.model")},
+      {"evaluate", "--model", model, "--dict", dict, "--template", tmpl, train},
+      {"tag", "--language", "english", "--model", model, "--dict", dict, "--template", tmpl, train}};
+  for (const auto& args : commands) {
+    std::string err;
+    EXPECT_EQ(runKitCaptured(args, nullptr, &err), 1) << args[0];
+    EXPECT_NE(err.find("Error: WordNet lexicon: cannot open"), std::string::npos) << err;
+    EXPECT_NE(err.find("Error: template file " + tmpl + " needs the wordnet lexicon."), std::string::npos) << err;
+  }
+  unsetenv("WNSEARCHDIR");
+  EXPECT_FALSE(std::ifstream(tempPath("wn2.model")));
 }
 
 // The shipped English models on the development text, through the real

@@ -98,7 +98,6 @@ TEST_F(PredicateDictionaryTest, LoadBankFillsTheChosenMapAndReplacesLemmas) {
   const std::string path = writeFile("bank.txt",
                                      "give s01:0:1=x0x_R1 extra\n"
                                      "\n"
-                                     "  \t\n"
                                      "take s01:0=x0x\n"
                                      "give s02:0=x0x s03:1=x1x\n"
                                      "lone\n");
@@ -128,9 +127,8 @@ TEST_F(PredicateDictionaryTest, LoadMapKeysAndValues) {
   const std::string path = writeFile("map.txt",
                                      "a b 0.5\n"
                                      "c\t d  2\n"
-                                     "single\n"
                                      "\n"
-                                     "  x 3  \n"
+                                     "x 3  \n"
                                      "a b 0.7\n");
   _dic["old"] = "1";
   testing::internal::CaptureStderr();
@@ -142,6 +140,39 @@ TEST_F(PredicateDictionaryTest, LoadMapKeysAndValues) {
   loadmap("/nonexistent/map.txt");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Loading /nonexistent/map.txt as dictionary done.\n");
   EXPECT_TRUE(_dic.empty());
+}
+
+// Fields are cut from the line's first byte: a leading blank or tab is an
+// empty first field, and the loaders say so with the file and line.
+TEST_F(PredicateDictionaryTest, LinesThatBeginWithABlankHaveAnEmptyFirstField) {
+  struct Case {
+    const char* line;
+    const char* message;  // expected after "Warning: FILE line 2: "
+  };
+  const Case bankCases[] = {
+      {" go s01=x0xR1", "the line begins with a blank or a tab, so its lemma is empty and its sense list is \"go\".\n"},
+      {"  \t", "the line begins with a blank or a tab, so its lemma is empty and its sense list is \"\".\n"},
+  };
+  for (const Case& c : bankCases) {
+    const std::string path = writeFile("bank_blank.txt", std::string("take s01=x0x\n") + c.line + "\n");
+    testing::internal::CaptureStderr();
+    loadBank(path.c_str(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Warning: " + path + " line 2: " + c.message + "Loading " + path + " as propbank dictionary done.\n")
+        << c.line;
+    ASSERT_EQ(_dicProp.size(), 2u) << c.line;
+    EXPECT_TRUE(_dicProp.at("").empty()) << c.line;  // "go" has no "s": no sense
+  }
+
+  const std::string path = writeFile("map_blank.txt", "a b 0.5\n a b 0.6\n\tc 1\nsingle\n");
+  testing::internal::CaptureStderr();
+  loadmap(path.c_str());
+  const std::string w = "Warning: " + path + " line ";
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            w + "2: the line begins with a blank or a tab, so its first field is empty and its key is \" a\".\n" +
+                w + "3: the line begins with a blank or a tab, so its first field is empty and its key is \"\".\n" +
+                w + "4: a single field gives no key; line skipped.\n" + "Loading " + path + " as dictionary done.\n");
+  EXPECT_EQ(_dic, (std::map<std::string, std::string>{{"a b", "0.5"}, {" a", "0.6"}, {"", "1"}}));
 }
 
 TEST_F(PredicateDictionaryTest, RecommendTwoVString) {
@@ -236,6 +267,18 @@ TEST_F(PredicateDictionaryTest, RecommendSearchStaysInBounds) {
   EXPECT_TRUE(out.empty());
   recommendSearch(0, -1, labels, rows, out);
   EXPECT_TRUE(out.empty());
+}
+
+TEST_F(PredicateDictionaryTest, SameModeRecommendsAnEmptyLabel) {
+  const std::string path = writeFile("bank_empty_label.txt", "go s01=x\n");
+  testing::internal::CaptureStderr();
+  loadBank(path.c_str(), 0);
+  testing::internal::GetCapturedStderr();
+  TokenTable rows = predicateRows("go", "VB", 1, 2);
+  Strings labels;
+  Strings out;
+  recommendSearch(1, 1, labels, rows, out);
+  EXPECT_EQ(out, Strings{""});
 }
 
 TEST_F(PredicateDictionaryTest, RepeatedRecommendationsAppearOnce) {

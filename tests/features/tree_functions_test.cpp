@@ -129,8 +129,8 @@ TEST(TreeFunctionsTest, MalformedArcListsStayInBounds) {
   Call call;
   call.rows = sentence({{"a", "NN"}, {"b", "VB"}, {"c", "JJ"}});
   call.arcs = arcList({{7, "X"}, {-5, "Y"}});  // a head past the sentence, one entry short
-  EXPECT_EQ(val(call, kHighestLevel, 0), "1");
-  EXPECT_EQ(val(call, kHighestPath, 0), "||X");
+  EXPECT_EQ(val(call, kHighestLevel, 0), "2");
+  EXPECT_EQ(val(call, kHighestPath, 0), "||X|_");
   EXPECT_EQ(val(call, kLowestLevel, 2), "0");
   EXPECT_EQ(val(call, kDprel, 2), "_");
   EXPECT_EQ(val(call, kNumChildren, 1), "0");
@@ -146,6 +146,49 @@ TEST(TreeFunctionsTest, MalformedArcListsStayInBounds) {
   Call empty;
   EXPECT_EQ(val(empty, kLowestLevel, 0), "0");
   EXPECT_EQ(empty.run(tpl("M", {item(0, 0, -1, {{kMostHeaded, 0}})}), 0), "_E-1");
+}
+
+// Entries missing from the selected arc list read as head -1 and label "_";
+// the rows they stand for still take part in chains, children and subtrees.
+TEST(TreeFunctionsTest, EntriesPastTheSelectedListReadAsNoHead) {
+  struct Case {
+    const char* what;
+    Call call;
+    _ft item;
+    int position;
+    const char* value;
+  };
+  Call oneRow;
+  oneRow.rows = words({"w"});
+  Call twoArcs = oneRow;
+  twoArcs.arcs = arcList({{2, "SBJ"}, {2, "NMOD"}});
+  Call roots;  // default arcs two roots, extra arcs empty
+  roots.rows = words({"a", "b"});
+  roots.arcs = arcList({{-1, "r"}, {-1, "r"}});
+  Call stackTop = oneRow;
+  stackTop.stack = {-1};
+  Call negation;
+  negation.rows = words({"x", "y", "not"});
+  negation.predicateRows = {0};
+  negation.extraArcs = arcList({{-1, "a"}});
+  const Case cases[] = {
+      {"level past the last row", oneRow, item(0, 0, kHighestLevel, {{kHighestLevel, 0}}), 1, "1"},
+      {"path past the last row", oneRow, item(0, 0, kHighestPath, {{kHighestPath, 0}}), 1, "||_"},
+      {"level to a head past the list", twoArcs, item(0, 0, kHighestLevel, {{kHighestLevel, 0}}), 1, "2"},
+      {"path to a head past the list", twoArcs, item(0, 0, kHighestPath, {{kHighestPath, 0}}), 1, "||NMOD|_"},
+      {"tags to a head past the list", twoArcs, item(0, 0, kHighestPathPos, {{kHighestPathPos, 0}}), 1, "||_|_"},
+      {"children of -1 in the empty extra list", roots,
+       item(0, 0, kNumChildren, {{kCurRoot, 0}, {kNumChildren, 0}}, 4, -9, 1), 0, "2"},
+      {"their labels", roots, item(0, 0, kDprelSeqChildren, {{kCurRoot, 0}, {kDprelSeqChildren, 0}}, 4, -9, 1), 0,
+       "||_|_"},
+      {"subtree of stack entry -1", stackTop, item(0, 0, kLowestLevel, {{kLowestLevel, 0}}, 2), 0, "1"},
+      {"negation and predicate share head -1", negation, item(0, 0, kSrlBaseNeg, {{kSrlBaseNeg, 0}}, 4, 2), 0,
+       "+"},
+  };
+  for (const Case& c : cases) {
+    Call call = c.call;
+    EXPECT_EQ(call.run(tpl("T", {c.item}), c.position), c.value) << c.what;
+  }
 }
 
 TEST(TreeFunctionsTest, ArgumentLabelStepsReadOnlyAnEntryPastTheRows) {
@@ -332,9 +375,9 @@ TEST(TreeFunctionsTest, SrlBaseFunctions) {
   call.extraArcs[3].head = 1;  // the modal is the head of the predicate's head
   EXPECT_EQ(val(call, kSrlBaseMod, 1), "+");
   EXPECT_EQ(val(call, kSrlBaseMod, 0), "-");
-  call.extraArcs.resize(2);  // the predicate has no extra arc
+  call.extraArcs.resize(2);  // neither the predicate nor "not" has an extra arc: both read head -1
   EXPECT_EQ(val(call, kSrlBaseMod, 1), "-");
-  EXPECT_EQ(val(call, kSrlBaseNeg, 2), "-");
+  EXPECT_EQ(val(call, kSrlBaseNeg, 2), "+");
 
   call = predicateSentence();
   EXPECT_EQ(val(call, kSrlBaseA, 0), "-");  // PRP
@@ -370,6 +413,13 @@ TEST(TreeFunctionsTest, RecommendationFunctions) {
   // Without a current predicate nothing is recommended.
   call.argumentLists.push_back(call.arcs);
   EXPECT_EQ(val(call, kRecIt, 0), "-");
+
+  // At the predicate itself an example with an empty label recommends "".
+  Call same;
+  same.rows = sentence({{"a", "NN"}, {"go", "VB", "go"}});
+  same.predicateRows = {1};
+  _dicProp["go"] = {_bankSense{"s01", {}, {_bankExample{"", {}, {}}}}};
+  EXPECT_EQ(same.run(tpl("T", {item(0, 0, kRecIt, {{kRecIt, 0}}, 4, 1)}), 0), "");
   _dicProp.clear();
 }
 

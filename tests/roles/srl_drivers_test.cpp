@@ -153,6 +153,25 @@ TEST(SrlDrivers, LastSentenceWithoutClosingEmptyLineIsLabelled) {
                      "2 John john NNP NNP John john NNP 1 SBJ _ _  -1023 A0\n\n");
 }
 
+TEST(SrlDrivers, LineOfOnlyBlanksAndTabsEndsASentence) {
+  const std::string row = "1 Go go VB VB Go go VB 0 ROOT go _";
+  EXPECT_EQ(run(kMulti, "blankline", row + "\n \t \n" + row + "\n\n"),
+            row + "  -1023 _\n\n" + row + "  -1023 _\n\n");
+}
+
+// A model label of fewer than three characters names no role: the pair gets
+// "_" rather than an empty cell, which would shift the output's columns.
+TEST(SrlDrivers, LabelsTooShortToNameARoleGiveNoRole) {
+  for (const std::string label : {"1:", "5"}) {
+    const std::string model = tempPath("short_label.model");
+    writeFile(model, "\nU01\n__order__ 0 0.000000 " + label + " 0.000000\nJohn " + label + " 2.000000\n");
+    EXPECT_EQ(runDriver(kMulti, fixture("args.tmpl"), model, "short_label",
+                        "1 Go go VB VB Go go VB 0 ROOT go _\n2 John john NNP NNP John john NNP 1 SBJ _ _\n\n"),
+              "1 Go go VB VB Go go VB 0 ROOT go _  -1023 _\n2 John john NNP NNP John john NNP 1 SBJ _ _  -1023 _\n\n")
+        << label;
+  }
+}
+
 TEST(SrlDrivers, ShortRowsAreLabelledWithAWarning) {
   const std::string input = "1 John\n2 gave give VBD VBD gave give VBD 0 ROOT give\n3 x y\n\n";
   std::string in = tempPath("short.in"), out = tempPath("short.out");

@@ -235,6 +235,24 @@ TEST_F(SenseTest, ShortRowsReadMissingCellsAsBlank) {
   EXPECT_NE(err.find("line 2: 5 columns where the predicate columns need 7"), std::string::npos) << err;
 }
 
+TEST_F(SenseTest, RowTooShortForTheMarkerIsNoPredicateAndTheWarningSaysSo) {
+  testing::internal::CaptureStderr();
+  std::string out = determine("nomarkercell", "w w w w w w go VB\nw w w w w w x NN __ 0 _\n\n");
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(out, "w w w w w w go VB _\nw w w w w w x NN __ 0 _ _\n\n");
+  EXPECT_NE(err.find("line 1: 8 columns, too few for the marker column 8; the row is taken as no predicate"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(err.find("predicate columns need"), std::string::npos) << err;
+}
+
+TEST_F(SenseTest, LineOfOnlyBlanksAndTabsEndsASentence) {
+  EXPECT_EQ(determine("blankline", "1 a x x x x a NN __ 0 A0\n2 v x x x x v VB v 0 _\n \t \n"
+                                   "1 b x x x x b NN __ 0 A1\n2 w x x x x w VB w 0 _\n\n"),
+            "1 a x x x x a NN __ 0 A0 _\n2 v x x x x v VB v 0 _ 01\n\n"
+            "1 b x x x x b NN __ 0 A1 _\n2 w x x x x w VB w 0 _ 01\n\n");
+}
+
 TEST_F(SenseTest, LongLinesAreKeptWhole) {
   std::string word(200000, 'w');
   std::string input = "1 " + word + " x x x x w NN __ 0 A0\n2 v x x x x v VB v 0 _\n\n";

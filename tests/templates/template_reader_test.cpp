@@ -46,6 +46,8 @@ TEST(ParseTemplateLine, ItemText) {
       {"x.headfarest[0,0]", 4, 0, 0, 0, 0, -1, {{18, 0}}},
       // Names that end in a digit are matched whole before a number is split off.
       {"x.a0[0,0]", 4, 0, 0, 0, 0, -1, {{26, 0}}},
+      {"x.a1[0,0]", 4, 0, 0, 0, 0, -1, {{27, 0}}},
+      {"x.A2[0,0]", 4, 0, 0, 0, 0, -1, {{28, 0}}},
       {"x.A3[0,0]", 4, 0, 0, 0, 0, -1, {{29, 0}}},
       {"x.recommenda2[0,0]", 4, 0, 0, 0, 0, 129, {{129, 0}}},
       {"x.a01[0,0]", 4, 0, 0, 0, 0, -1, {{-1, 1}}},

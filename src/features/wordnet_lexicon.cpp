@@ -1,0 +1,203 @@
+#include "features/wordnet_lexicon.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+
+#include "features/spelling_functions.h"
+#include "text/line_utils.h"
+
+namespace {
+
+struct PartFiles {
+  const char* index;
+  const char* exceptions;
+  uint8_t category;
+};
+
+const PartFiles kParts[] = {
+    {"index.noun", "noun.exc", WordNetLexicon::kNoun},
+    {"index.verb", "verb.exc", WordNetLexicon::kVerb},
+    {"index.adj", "adj.exc", WordNetLexicon::kAdjective},
+    {"index.adv", "adv.exc", WordNetLexicon::kAdverb},
+};
+
+// Inflection -> ending of the lemma, per category (adverbs inflect only
+// through their exception list).
+struct Detachment {
+  const char* suffix;
+  const char* ending;
+};
+const Detachment kNounRules[] = {{"s", ""},     {"ses", "s"},   {"xes", "x"}, {"zes", "z"},
+                                 {"ches", "ch"}, {"shes", "sh"}, {"men", "man"}, {"ies", "y"}};
+const Detachment kVerbRules[] = {{"s", ""},   {"ies", "y"}, {"es", "e"},  {"es", ""},
+                                 {"ed", "e"}, {"ed", ""},   {"ing", "e"}, {"ing", ""}};
+const Detachment kAdjectiveRules[] = {{"er", ""}, {"est", ""}, {"er", "e"}, {"est", "e"}};
+
+bool endsWith(const std::string& s, const char* suffix, size_t n) {
+  return s.size() > n && s.compare(s.size() - n, n, suffix) == 0;
+}
+
+// First blank-separated field of a line; empty for the licence lines at the
+// head of the index files, which start with blanks.
+std::string firstField(const std::string& line) {
+  const size_t end = line.find(' ');
+  return line.substr(0, end == std::string::npos ? line.size() : end);
+}
+
+std::mutex& loadMutex() {
+  static std::mutex m;
+  return m;
+}
+// Every lexicon loaded stays alive until exit, so a reader never sees one
+// freed under it; the active one is switched only while nothing tags.
+std::vector<std::unique_ptr<WordNetLexicon>>& loaded() {
+  static std::vector<std::unique_ptr<WordNetLexicon>> all;
+  return all;
+}
+std::atomic<const WordNetLexicon*> gActive{nullptr};
+const WordNetLexicon* gDefault = nullptr;  // the one read from wordNetDirectory()
+
+}  // namespace
+
+bool WordNetLexicon::load(const std::string& dir, std::string& error) {
+  lemmas_.clear();
+  exceptions_.clear();
+  lemmas_.reserve(160000);
+  std::string line;
+  for (const PartFiles& part : kParts) {
+    const std::string path = dir + "/" + part.index;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+      error = "cannot open " + path;
+      return false;
+    }
+    size_t entries = 0;
+    while (readLineWhole(f, line)) {
+      const std::string lemma = firstField(line);
+      if (lemma.empty()) continue;
+      lemmas_[lemma] |= part.category;
+      ++entries;
+    }
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed || entries == 0) {
+      error = (failed ? "cannot read " : "no entry in ") + path;
+      return false;
+    }
+  }
+  for (const PartFiles& part : kParts) {
+    std::FILE* f = std::fopen((dir + "/" + part.exceptions).c_str(), "rb");
+    if (f == nullptr) continue;
+    std::vector<std::string> fields;
+    while (readLineWhole(f, line)) {
+      readLine2VectorString(line, fields);
+      // "form base..." ; an entry whose only base is the form itself says nothing.
+      for (size_t i = 1; i < fields.size(); ++i) {
+        if (fields[i] != fields[0]) {
+          exceptions_[fields[0]] |= part.category;
+          break;
+        }
+      }
+    }
+    std::fclose(f);
+  }
+  return true;
+}
+
+uint8_t WordNetLexicon::categories(const std::string& word) const {
+  const auto it = lemmas_.find(word);
+  return it == lemmas_.end() ? 0 : it->second;
+}
+
+uint8_t WordNetLexicon::baseCategories(const std::string& word) const {
+  uint8_t mask = 0;
+  const auto ex = exceptions_.find(word);
+  if (ex != exceptions_.end()) mask = ex->second;
+  std::string base;
+  auto apply = [&](const Detachment* rules, size_t count, uint8_t category) {
+    if ((mask & category) != 0) return;
+    for (size_t i = 0; i < count; ++i) {
+      const size_t n = std::char_traits<char>::length(rules[i].suffix);
+      if (!endsWith(word, rules[i].suffix, n)) continue;
+      base.assign(word, 0, word.size() - n);
+      base += rules[i].ending;
+      if (base != word && (categories(base) & category) != 0) {
+        mask |= category;
+        return;
+      }
+    }
+  };
+  // A noun in -ss is no plural (glass, boss).
+  if (!(word.size() >= 2 && word.compare(word.size() - 2, 2, "ss") == 0))
+    apply(kNounRules, sizeof kNounRules / sizeof kNounRules[0], kNoun);
+  apply(kVerbRules, sizeof kVerbRules / sizeof kVerbRules[0], kVerb);
+  apply(kAdjectiveRules, sizeof kAdjectiveRules / sizeof kAdjectiveRules[0], kAdjective);
+  return mask;
+}
+
+std::string WordNetLexicon::categoryText(uint8_t mask) {
+  std::string s;
+  if (mask & kNoun) s += 'n';
+  if (mask & kVerb) s += 'v';
+  if (mask & kAdjective) s += 'a';
+  if (mask & kAdverb) s += 'r';
+  return s.empty() ? "0" : s;
+}
+
+std::string wordNetDirectory() {
+  const char* dir = std::getenv("WNSEARCHDIR");
+  return dir != nullptr && *dir != '\0' ? dir : "/usr/share/wordnet";
+}
+
+bool loadWordNet(const std::string& dir) {
+  std::unique_ptr<WordNetLexicon> lexicon(new WordNetLexicon);
+  std::string error;
+  if (!lexicon->load(dir, error)) {
+    std::fprintf(stderr, "Error: WordNet lexicon: %s (Debian package wordnet-base; scripts/setup installs it).\n",
+                 error.c_str());
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(loadMutex());
+  gActive.store(lexicon.get());
+  loaded().push_back(std::move(lexicon));
+  return true;
+}
+
+const WordNetLexicon* activeWordNet() { return gActive.load(); }
+
+bool loadLexicon(const std::string& name) {
+  const std::string lower = lowcaseIt(name);
+  if (lower.empty() || lower == "none") return true;
+  if (lower != "wordnet") {
+    std::fprintf(stderr, "Error: unknown lexicon '%s' (known: wordnet).\n", name.c_str());
+    return false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(loadMutex());
+    if (gDefault != nullptr) {
+      gActive.store(gDefault);
+      return true;
+    }
+  }
+  if (!loadWordNet(wordNetDirectory())) return false;
+  std::lock_guard<std::mutex> lock(loadMutex());
+  gDefault = gActive.load();
+  return true;
+}
+
+std::string lexiconOfTemplates(const std::vector<_ftnind>& templates) {
+  for (const _ftnind& t : templates)
+    for (const _ft& item : t.items)
+      if (isWordNetCode(item.valueFunction)) return "wordnet";
+  return "";
+}
+
+bool loadTemplateLexicons(const std::vector<_ftnind>& templates, const std::string& templatePath) {
+  const std::string name = lexiconOfTemplates(templates);
+  if (name.empty() || loadLexicon(name)) return true;
+  std::fprintf(stderr, "Error: template file %s needs the %s lexicon.\n", templatePath.c_str(), name.c_str());
+  return false;
+}

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "feature_test_util.h"
+#include "features/wordnet_lexicon.h"
+#include "templates/template_reader.h"
+#include "test_files.h"
+
+using namespace ktest;
+
+namespace {
+
+// One template of one item written in template text, e.g. "x.suffix3[0,0]".
+_ftnind itemTemplate(const std::string& text) {
+  _ft parsed;
+  std::string t = text;
+  parseTemplateLine(t, parsed);
+  return tpl("U", {parsed});
+}
+
+std::string valueAt(const std::vector<std::string>& sentence, const std::string& itemText, int position) {
+  Call call;
+  call.rows = words(sentence);
+  _ftnind t = itemTemplate(itemText);
+  return call.run(t, position);
+}
+
+TEST(SpellingFunctions, StepNamesReachTheirCodesWithTheLengthAsArgument) {
+  const struct {
+    const char* text;
+    int code, argument;
+  } cases[] = {{"x.prefix3[0,0]", 200, 3},     {"x.SUFFIX4[0,0]", 201, 4},   {"x.shape[0,0]", 202, 0},
+               {"x.shortshape[0,0]", 203, 0}, {"x.hyphenfirst[0,0]", 204, 0}, {"x.hyphenlast[0,0]", 205, 0},
+               {"x.capstart[0,0]", 206, 0},   {"x.charflags[0,0]", 207, 0}, {"x.wordnet[0,0]", 210, 0},
+               {"x.wordnetbase[0,0]", 211, 0}, {"x.chnprefix2[0,0]", 220, 2}, {"x.chnsuffix2[0,0]", 221, 2}};
+  for (const auto& c : cases) {
+    const _ftnind t = itemTemplate(c.text);
+    ASSERT_EQ(t.items[0].steps.size(), 1u) << c.text;
+    EXPECT_EQ(t.items[0].valueFunction, c.code) << c.text;
+    EXPECT_EQ(t.items[0].steps[0].argument, c.argument) << c.text;
+  }
+}
+
+TEST(SpellingFunctions, ValuesOfWordsAndOfRowsOutsideTheSentence) {
+  const std::vector<std::string> s = {"The", "well-known", "IBM", "Running", "12-34", "caf\xC3\xA9", "3.5", ",",
+                                      "-ly", "a-b-c", "McDonald's", "I"};
+  const struct {
+    const char* item;
+    int position;
+    const char* value;
+  } cases[] = {
+      {"x.prefix3[0,0]", 3, "run"},       {"x.prefix[0,0]", 3, "r"},         {"x.suffix2[0,0]", 3, "ng"},
+      {"x.suffix4[0,0]", 0, "_"},         {"x.suffix3[0,0]", 0, "the"},      {"x.suffix3[-1,0]", 0, "-"},
+      {"x.prefix2[1,0]", 11, "-"},        {"x.shape[0,0]", 3, "Xxxxx"},      {"x.shape[0,0]", 4, "dd-dd"},
+      {"x.shape[0,0]", 5, "xxxuu"},       {"x.shortshape[0,0]", 3, "Xx"},    {"x.shortshape[0,0]", 4, "d-d"},
+      {"x.shortshape[0,0]", 1, "x-x"},    {"x.hyphenfirst[0,0]", 1, "well"}, {"x.hyphenlast[0,0]", 1, "known"},
+      {"x.hyphenfirst[0,0]", 9, "a"},     {"x.hyphenlast[0,0]", 9, "c"},     {"x.hyphenlast[0,0]", 8, "_"},
+      {"x.hyphenfirst[0,0]", 2, "_"},     {"x.capstart[0,0]", 0, "S+X"},     {"x.capstart[0,0]", 2, "I+A"},
+      {"x.capstart[0,0]", 11, "I+X"},     {"x.capstart[0,0]", 1, "I+x"},     {"x.capstart[0,0]", 4, "I+d"},
+      {"x.capstart[0,0]", 7, "I+p"},      {"x.charflags[0,0]", 10, "up"},    {"x.charflags[0,0]", 6, "d."},
+      {"x.charflags[0,0]", 4, "d-"},      {"x.charflags[0,0]", 5, "e"},      {"x.charflags[0,0]", 0, "0"},
+      {"x.capstart[-1,0]", 0, "-"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(valueAt(s, c.item, c.position), c.value) << c.item << " at " << c.position;
+}
+
+TEST(SpellingFunctions, GbkPrefixesAndSuffixesCountCharacters) {
+  // Three GBK characters, then a word of one.
+  const std::vector<std::string> s = {"\xD6\xD0\xB9\xFA\xC8\xCB", "\xB5\xC4"};
+  EXPECT_EQ(valueAt(s, "x.chnprefix2[0,0]", 0), "\xD6\xD0\xB9\xFA");
+  EXPECT_EQ(valueAt(s, "x.chnsuffix2[0,0]", 0), "\xB9\xFA\xC8\xCB");
+  EXPECT_EQ(valueAt(s, "x.chnsuffix[0,0]", 0), "\xC8\xCB");
+  EXPECT_EQ(valueAt(s, "x.chnsuffix2[0,0]", 1), "_");
+  EXPECT_EQ(valueAt(s, "x.chnprefix2[1,0]", 1), "-");
+}
+
+// A WordNet database of a few entries in the layout of the real one.
+std::string tinyWordNet() {
+  const std::string dir = testing::TempDir() + "wordnet";
+  mkdir(dir.c_str(), 0755);
+  const std::string licence = "  1 This software and database is being provided to you\n";
+  writeFile(dir + "/index.noun", licence + "glass n 1 1 @ 1 0 00000001\nmouse n 1 1 @ 1 0 00000002\n"
+                                           "run n 1 1 @ 1 0 00000003\nwoman n 1 1 @ 1 0 00000004\n");
+  writeFile(dir + "/index.verb", licence + "run v 1 1 @ 1 0 00000005\nmake v 1 1 @ 1 0 00000006\n"
+                                           "tie v 1 1 @ 1 0 00000007\n");
+  writeFile(dir + "/index.adj", licence + "good a 1 1 & 1 0 00000008\nlarge a 1 1 & 1 0 00000009\n");
+  writeFile(dir + "/index.adv", licence + "well r 1 1 & 1 0 00000010\n");
+  writeFile(dir + "/noun.exc", "mice mouse\n");
+  writeFile(dir + "/verb.exc", "made make\n");
+  writeFile(dir + "/adj.exc", "better good\nafter after\n");
+  writeFile(dir + "/adv.exc", "better well\n");
+  return dir;
+}
+
+TEST(SpellingFunctions, WordNetCategoriesOfFormsAndOfTheirBases) {
+  // Before any lexicon is loaded the functions give "?" (the commands refuse
+  // such a set before tagging).
+  if (activeWordNet() == nullptr) {
+    EXPECT_EQ(valueAt({"run"}, "x.wordnet[0,0]", 0), "?");
+  }
+
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(loadWordNet(testing::TempDir() + "no-such-folder"));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Error: WordNet lexicon: cannot open"), std::string::npos);
+
+  ASSERT_TRUE(loadWordNet(tinyWordNet()));
+  ASSERT_NE(activeWordNet(), nullptr);
+  EXPECT_EQ(activeWordNet()->lemmaCount(), 9u);  // the licence lines are no lemmas
+  const std::vector<std::string> s = {"Run", "runs", "mice", "better", "making", "made", "women",
+                                      "larger", "tied", "glass", "after", "the"};
+  const struct {
+    int position;
+    const char* forms;
+    const char* bases;
+  } cases[] = {{0, "nv", "0"}, {1, "0", "nv"}, {2, "0", "n"}, {3, "0", "ar"}, {4, "0", "v"}, {5, "0", "v"},
+               {6, "0", "n"},  {7, "0", "a"},  {8, "0", "v"}, {9, "n", "0"},  {10, "0", "0"}, {11, "0", "0"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(valueAt(s, "x.wordnet[0,0]", c.position), c.forms) << s[c.position];
+    EXPECT_EQ(valueAt(s, "x.wordnetbase[0,0]", c.position), c.bases) << s[c.position];
+  }
+  EXPECT_EQ(valueAt(s, "x.wordnet[-1,0]", 0), "-");
+}
+
+TEST(SpellingFunctions, LexiconNamesAndTheLexiconATemplateSetNeeds) {
+  EXPECT_TRUE(loadLexicon(""));
+  EXPECT_TRUE(loadLexicon("none"));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(loadLexicon("framenet"));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Error: unknown lexicon 'framenet'"), std::string::npos);
+
+  std::vector<_ftnind> plain = {itemTemplate("x.suffix3[0,0]"), itemTemplate("x.lowcase[0,0]")};
+  EXPECT_EQ(lexiconOfTemplates(plain), "");
+  EXPECT_TRUE(loadTemplateLexicons(plain, "plain.template"));
+  std::vector<_ftnind> lexical = plain;
+  lexical.push_back(itemTemplate("x.wordnetbase[1,0]"));
+  EXPECT_EQ(lexiconOfTemplates(lexical), "wordnet");
+
+  // WordNet where there is none: the set is refused, naming its file.
+  setenv("WNSEARCHDIR", (testing::TempDir() + "no-such-folder").c_str(), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(loadTemplateLexicons(lexical, "lexical.template"));
+  const std::string err = testing::internal::GetCapturedStderr();
+  unsetenv("WNSEARCHDIR");
+  EXPECT_NE(err.find("Error: template file lexical.template needs the wordnet lexicon."), std::string::npos) << err;
+}
+
+}  // namespace
