@@ -187,9 +187,14 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
   const bool related = tmpl.relation != "NULL";
   std::vector<int> itemRows;
   std::vector<std::string> itemValues;
-  std::vector<std::string> chars;  // the last GBK split of this call
-  std::string joined;
-  std::string value;
+  // Working buffers kept from call to call (per thread), so that a call
+  // allocates nothing once they have grown; cleared here, so no call sees
+  // another's contents.
+  thread_local std::vector<std::string> chars;  // the last GBK split of this call
+  thread_local std::string joined;
+  thread_local std::string value;
+  chars.clear();
+  joined.clear();
 
   const size_t itemCount = tmpl.items.size();
   for (size_t k = 0; k < itemCount; ++k) {
@@ -268,7 +273,7 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
   }
 
   if (!related)
-    out = std::move(joined);
+    out.assign(joined);
   else
     relationFunction(c, tmpl, itemRows, itemValues, out);
   return static_cast<int>(itemCount);
