@@ -1,6 +1,5 @@
 // loadBank (both dictionaries), then recommendation searches over a small
 // sentence whose predicate lemma is the first one loaded.
-#include "app/globals.h"
 #include "features/predicate_dictionary.h"
 #include "fuzz/fuzz_util.h"
 

@@ -1,5 +1,4 @@
 // loadmap: the plain key/value dictionary.
-#include "app/globals.h"
 #include "features/predicate_dictionary.h"
 #include "fuzz/fuzz_util.h"
 

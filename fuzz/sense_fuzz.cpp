@@ -1,6 +1,5 @@
 // senseDeterminator on an arbitrary column file, with small predicate
 // dictionaries loaded once (or, after a "%%" line, dictionaries from the input).
-#include "app/globals.h"
 #include "features/predicate_dictionary.h"
 #include "fuzz/fuzz_util.h"
 #include "sense/sense_determination.h"

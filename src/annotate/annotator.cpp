@@ -116,7 +116,7 @@ class Annotator::Worker {
   }
   bool init(std::string& error) {
     if (!a_.options_.parse) return true;
-    return parser_.load(a_.files_.parserTemplate, a_.files_.parserModel, error);
+    return parser_.load(a_.files_.parserTemplate, a_.files_.parserModel, a_.files_.parserDriver, error);
   }
 
   // Fills the columns of the steps; false when the parser could not run.
@@ -210,8 +210,27 @@ bool Annotator::load(const ModelFiles& files, const Options& options, std::strin
     }
   }
   if (options.parse) {
-    std::unique_ptr<Worker> probe = worker(error);  // checks the parser's files once, up front
-    if (!probe) return false;
+    spare_ = worker(error);  // checks the parser's files once, up front
+    if (!spare_) return false;
+  }
+  roles_.reset();
+  if (options.roles) {
+    roles::Driver driver;
+    if (!roles::driverByName(files.roleDriver, driver) || !roles::findsPredicates(driver)) {
+      error = "Error: the role model's driver '" + files.roleDriver + "' does not find predicates (allpair or xueext)";
+      return false;
+    }
+    roles_.reset(new roles::RoleLabeller);
+    roles::LabellerFiles rf;
+    rf.model = files.roleModel;
+    rf.templ = files.roleTemplate;
+    rf.propbank = files.rolePropbank;
+    rf.nombank = files.roleNombank;
+    if (!roles_->load(rf, driver, error)) {
+      if (error.empty()) error = "Error: the role model " + files.roleModel + " does not load";
+      roles_.reset();
+      return false;
+    }
   }
   return true;
 }
@@ -338,7 +357,7 @@ int Annotator::run(std::FILE* in, const std::string& inName, std::FILE* out, con
   std::string error;
   std::vector<std::unique_ptr<Worker>> workers;
   for (int i = 0; i < threads; ++i) {
-    workers.push_back(worker(error));
+    workers.push_back(spare_ ? std::move(spare_) : worker(error));
     if (!workers.back()) {
       std::fprintf(stderr, "%s\n", error.c_str());
       return -1;
@@ -384,6 +403,18 @@ int Annotator::run(std::FILE* in, const std::string& inName, std::FILE* out, con
     buffer.clear();
     for (size_t k = 0; k < u.sentences.size(); ++k) {
       conllu::Sentence& s = u.sentences[k];
+      if (roles_) {
+        if (s.firstLine == 0) s.firstLine = u.line;
+        std::string why;
+        if (!roles_->label(s, inName, why)) {
+          // The sentence is written without roles, and the run reports it.
+          std::fprintf(stderr, "%s; sentence written without roles\n", why.c_str());
+          ++skipped;
+        }
+        // Sentences without predicates keep the sense column's place.
+        for (conllu::Word& w : s.words)
+          if (w.cols.size() == conllu::kColumns) w.cols.push_back("_");
+      }
       ++sentences;
       tokens += static_cast<long>(s.words.size());
       if (o.input != InputKind::kConllu) {

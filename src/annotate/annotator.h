@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decoding/fast_labeling.h"
+#include "roles/role_labeller.h"
 #include "lemmatize/lemmatizer.h"
 #include "text/conllu.h"
 #include "tokenize/token_lists.h"
@@ -34,6 +35,9 @@ struct ModelFiles {
   std::string tokenLists, lemmas;                            // english-tokenizer.data, english-lemmatizer.data
   std::string taggerModel, taggerDict, taggerTemplate;       // template empty: the built-in English set
   std::string parserModel, parserTemplate;
+  std::string parserDriver = "repair";  // ltr, rtl or repair
+  // Role labelling: a model whose driver finds the predicates itself.
+  std::string roleModel, roleTemplate, rolePropbank, roleNombank, roleDriver = "allpair";
 };
 
 struct Options {
@@ -41,6 +45,7 @@ struct Options {
   RawLines lines = RawLines::kParagraphs;
   bool tag = true;
   bool parse = true;
+  bool roles = false;  // needs tag and parse
   int threads = 1;
   bool progress = true;  // a progress line on stderr now and then
 };
@@ -83,6 +88,10 @@ class Annotator {
   tokenize::TokenLists lists_;
   lemmatize::Lemmatizer lemmatizer_;
   std::unique_ptr<FastLabeler> labeler_;
+  // The worker load() made to check the parser's files; run() uses it.
+  mutable std::unique_ptr<Worker> spare_;
+  // Labels in input order on the writing thread: it is not for concurrent use.
+  mutable std::unique_ptr<roles::RoleLabeller> roles_;
 };
 
 // The sentences of a paragraph of raw text: FORM (the text's characters),

@@ -2,6 +2,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/kit_commands.h"
+#include "app/commands/commands.h"
 
 int main(int argc, char** argv) { return kitMain(argc, argv); }

@@ -7,7 +7,6 @@
 #include <ctime>
 #include <memory>
 
-#include "app/globals.h"
 #include "decoding/fast_labeling.h"
 #include "decoding/labeling.h"
 #include "labels/legal_transitions.h"
@@ -16,6 +15,9 @@
 #include "templates/builtin_templates.h"
 #include "templates/template_types.h"
 #include "text/line_utils.h"
+
+int _lang = 37;
+int globalCounter = 0;
 
 const CRFPP::Option long_options[] = {
     {"help", 'h', nullptr, nullptr, "show this help and exit"},

@@ -14,6 +14,11 @@
 #include "maxent/me_model.h"
 #include "options/param.h"
 
+// Process-wide: the tagging language (36 English, anything else Chinese) and
+// a counter nothing reads.
+extern int _lang;
+extern int globalCounter;
+
 // help, language (default "Chinese"), outputfile (default "NULL").
 extern const CRFPP::Option long_options[];
 

@@ -8,6 +8,7 @@
 #include "features/feature_context.h"
 #include "features/parser_functions.h"
 #include "features/relation_functions.h"
+#include "features/role_functions.h"
 #include "features/spelling_functions.h"
 #include "features/tree_functions.h"
 #include "templates/parser_step_codes.h"
@@ -260,6 +261,8 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
       parserValueFunction(c, item, node, value);
     } else if (isSpellingCode(item.valueFunction)) {
       spellingValue(c, item, row, value);
+    } else if (isRoleFunctionCode(item.valueFunction)) {
+      roleFunctionValue(c, item, row, value);
     } else {
       value = kUndefinedValue;
     }

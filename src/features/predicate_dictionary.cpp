@@ -2,8 +2,11 @@
 
 #include <cstdio>
 
-#include "app/globals.h"
 #include "text/line_utils.h"
+
+std::map<std::string, std::string> _dic;
+std::map<std::string, std::vector<_bankSense>> _dicProp;
+std::map<std::string, std::vector<_bankSense>> _dicNom;
 
 namespace {
 
@@ -194,4 +197,33 @@ void recommendSearch(int argPos, int predPos, std::vector<std::string>& argLabel
     }
   }
   out.swap(recs);
+}
+
+namespace {
+bool isNone(const std::string& path) { return path.empty() || path == "NULL"; }
+}  // namespace
+
+int loadSenseDictionaries(const std::string& propbank, const std::string& nombank, const std::string& dict) {
+  for (const std::string* path : {&propbank, &nombank, &dict}) {
+    if (isNone(*path)) continue;
+    std::FILE* f = std::fopen(path->c_str(), "rb");
+    if (f == nullptr) {
+      std::fprintf(stderr, "Error: open file %s for reading.\n", path->c_str());
+      return -1;
+    }
+    std::fclose(f);
+  }
+  if (isNone(propbank))
+    _dicProp.clear();
+  else
+    loadBank(propbank.c_str(), 0);
+  if (isNone(nombank))
+    _dicNom.clear();
+  else
+    loadBank(nombank.c_str(), 1);
+  if (isNone(dict))
+    _dic.clear();
+  else
+    loadmap(dict.c_str());
+  return 1;
 }

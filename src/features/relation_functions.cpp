@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "features/predicate_dictionary.h"
 #include "features/feature_generator.h"
 #include "text/line_utils.h"
 

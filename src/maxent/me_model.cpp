@@ -1,6 +1,7 @@
 #include "maxent/me_model.h"
 
 #include "maxent/exponentials.h"
+#include "text/file_replace.h"
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -308,29 +309,24 @@ bool ME_Model::load_from_fileV2(const std::string& path) {
 
 bool ME_Model::save_to_fileV2(const std::string& path) const {
   // Written aside and renamed over the target, so that a failure never
-  // leaves a half-written model behind.
-  std::string tmpl = path + ".tmp.XXXXXX";
-  std::vector<char> tmpName(tmpl.begin(), tmpl.end());
-  tmpName.push_back('\0');
-  const int fd = mkstemp(tmpName.data());
-  if (fd < 0) {
-    std::fprintf(stderr, "Error: cannot open %s!\n", path.c_str());
-    return false;
-  }
-  struct stat st;
-  mode_t mode;
-  if (::stat(path.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
+  // leaves a half-written model behind; through a symbolic link the file it
+  // names is replaced, and a device or pipe is written in place.
+  const ReplacementTarget target = replacementTarget(path);
+  std::string tmpName;
+  std::FILE* out = nullptr;
+  if (target.direct) {
+    out = std::fopen(path.c_str(), "wb");
   } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+    const int fd = createTempBeside(target.path, tmpName);
+    if (fd >= 0) {
+      out = ::fdopen(fd, "wb");
+      if (out == nullptr) {
+        ::close(fd);
+        std::remove(tmpName.c_str());
+      }
+    }
   }
-  if (::fchmod(fd, mode) != 0) { /* keeps mkstemp's 0600: still a usable model file */ }
-  std::FILE* out = ::fdopen(fd, "wb");
   if (out == nullptr) {
-    ::close(fd);
-    std::remove(tmpName.data());
     std::fprintf(stderr, "Error: cannot open %s!\n", path.c_str());
     return false;
   }
@@ -401,12 +397,12 @@ bool ME_Model::save_to_fileV2(const std::string& path) const {
   if (std::fflush(out) != 0 || std::ferror(out)) ioOk = false;
   if (std::fclose(out) != 0) ioOk = false;
   if (ok && !ioOk) std::fprintf(stderr, "Error: cannot write %s!\n", file);
-  if (ok && ioOk && std::rename(tmpName.data(), file) != 0) {
+  if (ok && ioOk && !target.direct && std::rename(tmpName.c_str(), target.path.c_str()) != 0) {
     std::fprintf(stderr, "Error: cannot write %s!\n", file);
     ioOk = false;
   }
   if (!ok || !ioOk) {
-    std::remove(tmpName.data());
+    if (!target.direct) std::remove(tmpName.c_str());
     return false;
   }
   return true;

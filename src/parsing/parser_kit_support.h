@@ -1,35 +1,13 @@
-// Helpers shared by the parser training and evaluation commands: option
-// reading, checked numbers, temporary files and sentence reading.
-// Internal to korvane_parsing_train.
+// Helpers shared by parser training and evaluation: file probes, temporary
+// files and sentence reading.
 #ifndef KORVANE_PARSING_PARSER_KIT_SUPPORT_H
 #define KORVANE_PARSING_PARSER_KIT_SUPPORT_H
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "features/token_table.h"
-
-struct ParserKitOption {
-  const char* shortName;     // "-c"
-  const char* longName;      // "--cutoff"
-  const char* defaultValue;  // nullptr: no default
-};
-
-// Reads argv[1..] ("-x VALUE", "--long VALUE", "--long=VALUE", -h/--help,
-// the rest files). Returns -1 to go on; otherwise the exit status after
-// printing: 0 for help (usage on stdout), 2 for misuse (message and usage on
-// stderr). values holds every option, defaults filled in.
-int readParserKitArgs(int argc, char** argv, const std::vector<ParserKitOption>& options, const char* usage,
-                      size_t minFiles, size_t maxFiles, std::map<std::string, std::string>& values,
-                      std::vector<std::string>& files);
-
-// Whole-text numbers in [lo, hi]; false after "Error: ..." naming the option.
-bool parserKitInt(const std::map<std::string, std::string>& values, const char* longName, long lo, long hi,
-                  int& out);
-bool parserKitDouble(const std::map<std::string, std::string>& values, const char* longName, double lo, double hi,
-                     double& out);
 
 // True when path opens for reading; otherwise prints "Error: open file %s for reading.\n".
 bool parserKitReadable(const std::string& path);

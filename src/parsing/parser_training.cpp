@@ -1,11 +1,9 @@
 #include "parsing/parser_training.h"
 
-#include <unistd.h>
-
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <random>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,71 +11,16 @@
 #include "parsing/dependency_info.h"
 #include "parsing/dynamic_oracle.h"
 #include "parsing/oracle.h"
-#include "parsing/parser_scorer.h"
 #include "parsing/parser_kit_support.h"
+#include "parsing/parser_scorer.h"
 #include "parsing/parsing_drivers.h"
 #include "projectivity/projective_file.h"
 #include "templates/template_reader.h"
 
-#ifndef KORVANE_MODELS_DIR
-#define KORVANE_MODELS_DIR "models"
-#endif
-
 namespace {
-
-const char kTrainUsage[] =
-    "Usage: korvane-kit train-parser [options] TRAIN MODEL\n"
-    "Trains a dependency-parser model on the trees of TRAIN (token rows with the\n"
-    "1-based head in column 8, 0 = root, and the relation in column 9; sentences\n"
-    "end with an empty line). Non-projective trees are projectivized first. MODEL\n"
-    "is replaced only when the training succeeds.\n"
-    "  -t, --template FILE   template file (default models/parser.template)\n"
-    "  -d, --direction DIR   ltr: model for the ltr and repair drivers (default);\n"
-    "                        rtl: model for the rtl driver\n"
-    "  -c, --cutoff N        keep (feature, action) pairs seen at least N times (default 2)\n"
-    "  -p, --penalty KIND    l2, l1 or none (default l2)\n"
-    "  -s, --strength C      penalty strength (default 1.0)\n"
-    "  -i, --iterations N    most optimiser iterations (default 300)\n"
-    "  -j, --threads N       threads for the gradient (default 2)\n"
-    "      --oracle KIND     static: learn the actions that rebuild each gold tree\n"
-    "                        (default); dynamic: first train an explorer model that\n"
-    "                        way, then parse TRAIN with it and learn, in every state\n"
-    "                        it reaches, the action that keeps the best tree reachable\n"
-    "      --explore P       dynamic: probability of drawing the explorer's next\n"
-    "                        action from its distribution (default 0.1)\n"
-    "      --explorer-iterations N  optimiser iterations of the explorer (default 50)\n"
-    "      --mark-lifted N   mark the arcs projectivizing lifts in their relations\n"
-    "                        (relation|R on the lifted token, |R on its original\n"
-    "                        head, R that head's relation) wherever the marked\n"
-    "                        relation occurs at least N times, so that the model\n"
-    "                        learns them and parse -e puts the arcs back (default 0:\n"
-    "                        no marks)\n";
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-bool readableQuietly(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
-  return true;
-}
-
-// Probes that a file can be created beside path, so that a long training does
-// not end in an unwritable destination.
-bool canWriteBeside(const std::string& path) {
-  std::string pattern = path + ".probe.XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) {
-    std::fprintf(stderr, "Error: open %s for writing.\n", path.c_str());
-    return false;
-  }
-  ::close(fd);
-  std::remove(name.data());
-  return true;
 }
 
 int widestColumn(const std::vector<_ftnind>& templates) {
@@ -89,14 +32,6 @@ int widestColumn(const std::vector<_ftnind>& templates) {
 }
 
 }  // namespace
-
-std::string defaultParserTemplate() {
-  for (const std::string& dir : {std::string("models"), std::string(KORVANE_MODELS_DIR)}) {
-    const std::string path = dir + "/parser.template";
-    if (readableQuietly(path)) return path;
-  }
-  return "";
-}
 
 namespace {
 
@@ -404,131 +339,65 @@ bool keepFrequentMarkers(const std::string& inputPath, const std::string& output
   return true;
 }
 
+}  // namespace
+
+namespace {
+
 // Feature bag and weights of a model whose samples are collected.
-bool estimateParserModel(ME_Model& model, const ParserSampleCounts& counts, int cutoff, const ME_TrainOptions& train,
-                         std::chrono::steady_clock::time_point start) {
+bool estimate(ME_Model& model, const ParserTrainingOptions& options, const ME_TrainOptions& estimator,
+              ParserTrainingReport& report, std::chrono::steady_clock::time_point start) {
   model.filter_file_name = "NULL";
   model.label_count = model.labels.Size();
-  model.make_feature_bag(cutoff);
-  std::fprintf(stderr,
-               "sentences=%d (%d left out) samples=%ld actions=%d feature names=%d features=%d (cutoff %d), %.1f s\n",
-               counts.sentences, counts.underivable, counts.samples, model.label_count, model.feature_names.count,
-               model.feature_bag.Size(), cutoff, secondsSince(start));
+  model.make_feature_bag(options.cutoff);
+  report.collectSeconds = secondsSince(start);
+  if (options.onSamples) options.onSamples(model, report);
   if (model.feature_bag.Size() == 0) {
-    std::fprintf(stderr, "Error: no feature reaches the cutoff %d.\n", cutoff);
+    std::fprintf(stderr, "Error: no feature reaches the cutoff %d.\n", options.cutoff);
     return false;
   }
-  ME_TrainReport report;
-  if (!ME_trainWeights(model, train, &report)) return false;
-  std::fprintf(stderr, "training: %d iterations, %s, log-likelihood %.3f, %.1f s\n", report.iterations,
-               report.message.c_str(), report.log_likelihood, secondsSince(start));
+  if (!ME_trainWeights(model, estimator, &report.estimator)) return false;
+  model.training_samples.clear();
+  model.training_samples.shrink_to_fit();
   return true;
 }
 
 }  // namespace
 
-int kitTrainParser(int argc, char** argv) {
-  std::map<std::string, std::string> values;
-  std::vector<std::string> files;
-  const std::vector<ParserKitOption> options = {
-      {"-t", "--template", nullptr}, {"-d", "--direction", "ltr"}, {"-c", "--cutoff", "2"},
-      {"-p", "--penalty", "l2"},     {"-s", "--strength", "1.0"}, {"-i", "--iterations", "300"},
-      {"-j", "--threads", "2"},      {"--oracle", "--oracle", "static"}, {"--explore", "--explore", "0.1"},
-      {"--explorer-iterations", "--explorer-iterations", "50"}, {"--mark-lifted", "--mark-lifted", "0"}};
-  const int status = readParserKitArgs(argc, argv, options, kTrainUsage, 2, 2, values, files);
-  if (status >= 0) return status;
-
-  ME_TrainOptions train;
-  int cutoff = 2, explorerIterations = 50, markLifted = 0;
-  double explore = 0.1;
-  if (!parserKitInt(values, "--cutoff", 0, 1000000, cutoff) ||
-      !parserKitInt(values, "--iterations", 1, 100000, train.max_iterations) ||
-      !parserKitInt(values, "--threads", 1, 256, train.threads) ||
-      !parserKitDouble(values, "--strength", 0.0, 1e12, train.strength) ||
-      !parserKitInt(values, "--explorer-iterations", 1, 100000, explorerIterations) ||
-      !parserKitInt(values, "--mark-lifted", 0, 1000000000, markLifted) ||
-      !parserKitDouble(values, "--explore", 0.0, 1.0, explore)) {
-    std::fputs(kTrainUsage, stderr);
-    return 2;
-  }
-  const std::string oracle = values["--oracle"];
-  if (oracle != "static" && oracle != "dynamic") {
-    std::fprintf(stderr, "Error: --oracle takes static or dynamic, not '%s'.\n", oracle.c_str());
-    std::fputs(kTrainUsage, stderr);
-    return 2;
-  }
-  const std::string& penalty = values["--penalty"];
-  if (penalty == "l2") {
-    train.penalty = ME_Penalty::kL2;
-  } else if (penalty == "l1") {
-    train.penalty = ME_Penalty::kL1;
-  } else if (penalty == "none") {
-    train.penalty = ME_Penalty::kNone;
-  } else {
-    std::fprintf(stderr, "Error: --penalty takes l2, l1 or none, not '%s'.\n", penalty.c_str());
-    std::fputs(kTrainUsage, stderr);
-    return 2;
-  }
-  const std::string& direction = values["--direction"];
-  if (direction != "ltr" && direction != "rtl") {
-    std::fprintf(stderr, "Error: --direction takes ltr or rtl, not '%s'.\n", direction.c_str());
-    std::fputs(kTrainUsage, stderr);
-    return 2;
-  }
-  const bool inverse = direction == "rtl";
-  std::string templatePath = values.count("--template") ? values["--template"] : defaultParserTemplate();
-  if (templatePath.empty()) {
-    std::fprintf(stderr, "Error: no template file given (-t) and no models/parser.template found.\n");
-    return 1;
-  }
-  std::string trainPath = files[0];
-  const std::string& modelPath = files[1];
-  if (!parserKitReadable(trainPath) || !parserKitReadable(templatePath) || !canWriteBeside(modelPath)) return 1;
-
+bool trainParserModel(const std::string& treebankPath, const ParserTrainingOptions& options, ME_Model& model,
+                      ParserTrainingReport& report) {
+  report = ParserTrainingReport();
   const auto start = std::chrono::steady_clock::now();
   ParserKitTempFile projective("korvane-projective");
-  if (!projective.ok()) return 1;
-  std::string projectivePath = projective.path();
+  if (!projective.ok()) return false;
+  std::string projectivePath = projective.path(), treebank = treebankPath;
   ProjectiveGenCounts projectiveCounts;
-  if (ProjectiveGen(&trainPath[0], &projectivePath[0], &projectiveCounts, markLifted > 0) != 1) return 1;
+  if (ProjectiveGen(&treebank[0], &projectivePath[0], &projectiveCounts, options.markLifted > 0) != 1) return false;
   ParserKitTempFile frequent("korvane-marked");
-  if (markLifted > 0) {
-    if (!frequent.ok() || !keepFrequentMarkers(projectivePath, frequent.path(), markLifted)) return 1;
+  if (options.markLifted > 0) {
+    if (!frequent.ok() || !keepFrequentMarkers(projectivePath, frequent.path(), options.markLifted)) return false;
     projectivePath = frequent.path();
+    report.markedArcs = projectiveCounts.markedArcs;
   }
 
-  ME_Model model;
-  ParserSampleCounts counts;
-  if (!collectParserSamples(templatePath, projectivePath, inverse, model, counts)) return 1;
-  if (counts.samples == 0) {
+  if (options.onPhase && options.dynamicOracle) options.onPhase("explorer (static oracle)");
+  ME_Model explorer;
+  ME_Model& first = options.dynamicOracle ? explorer : model;
+  if (!collectParserSamples(options.templatePath, projectivePath, options.inverse, first, report.counts)) return false;
+  if (report.counts.samples == 0) {
     std::fprintf(stderr, "Error: %s yields no training action (no sentence of two or more tokens).\n",
-                 trainPath.c_str());
-    return 1;
+                 treebankPath.c_str());
+    return false;
   }
-  if (oracle == "dynamic") {
-    ME_TrainOptions first = train;
-    first.max_iterations = explorerIterations;
-    std::fprintf(stderr, "explorer (static oracle):\n");
-    if (!estimateParserModel(model, counts, cutoff, first, start)) return 1;
-    model.training_samples.clear();
-    model.training_samples.shrink_to_fit();
-    ME_Model dynamic;
-    DynamicOracleOptions dynamicOptions;
-    dynamicOptions.explore = explore;
-    if (!collectDynamicParserSamples(templatePath, projectivePath, inverse, model, dynamicOptions, dynamic, counts))
-      return 1;
-    std::fprintf(stderr, "dynamic oracle, %.1f s:\n", secondsSince(start));
-    if (!estimateParserModel(dynamic, counts, cutoff, train, start)) return 1;
-    dynamic.training_samples.clear();
-    dynamic.training_samples.shrink_to_fit();
-    if (!dynamic.save_to_fileV2(modelPath)) return 1;
-  } else {
-    if (!estimateParserModel(model, counts, cutoff, train, start)) return 1;
-    model.training_samples.clear();
-    model.training_samples.shrink_to_fit();
-    if (!model.save_to_fileV2(modelPath)) return 1;
+  ME_TrainOptions estimator = options.estimator;
+  if (options.dynamicOracle) estimator.max_iterations = options.explorerIterations;
+  if (!estimate(first, options, estimator, report, start)) return false;
+  if (options.dynamicOracle) {
+    if (options.onPhase) options.onPhase("dynamic oracle");
+    if (!collectDynamicParserSamples(options.templatePath, projectivePath, options.inverse, explorer,
+                                     options.dynamic, model, report.counts))
+      return false;
+    if (!estimate(model, options, options.estimator, report, start)) return false;
   }
-  std::fprintf(stderr, "wrote %s (%s driver%s)\n", modelPath.c_str(), inverse ? "rtl" : "ltr and repair",
-               inverse ? "" : "s");
-  return 0;
+  report.seconds = secondsSince(start);
+  return true;
 }

@@ -1,25 +1,16 @@
-// korvane-kit subcommands that make and measure dependency-parser models, and
-// the sample collection behind them. Library korvane_parsing_train: it links
-// the weight estimator (liblbfgs), which the parsing library itself does not.
-// Exit status of the commands: 0 success, 1 failure ("Error: ..." on stderr),
-// 2 misuse (usage on stderr).
+// Training dependency-parser models and the sample collection behind it, and
+// scoring a parsed file against its gold trees. Library korvane_parsing_train:
+// it links the weight estimator (liblbfgs), which the parsing library itself
+// does not.
 #ifndef KORVANE_PARSING_PARSER_TRAINING_H
 #define KORVANE_PARSING_PARSER_TRAINING_H
 
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "maxent/estimator.h"
 #include "maxent/me_model.h"
-
-// train-parser [options] TRAIN MODEL
-// Projectivizes TRAIN into a temporary file, turns every tree into the
-// oracle's actions, collects one sample per action with the template file and
-// writes the estimated version-2 model to MODEL (replaced only on success).
-int kitTrainParser(int argc, char** argv);
-
-// evaluate-parser [options] -m MODEL GOLD
-// Parses GOLD with a driver and prints attachment scores with and without
-// punctuation and the parsing speed.
-int kitEvaluateParser(int argc, char** argv);
 
 struct ParserSampleCounts {
   int sentences = 0;      // sentences read (followed by an empty line)
@@ -51,9 +42,67 @@ bool collectDynamicParserSamples(const std::string& templatePath, const std::str
                                  const ME_Model& explorer, const DynamicOracleOptions& options, ME_Model& model,
                                  ParserSampleCounts& counts);
 
-// The template file used when none is given: models/parser.template in the
-// working directory, else in the source tree's models folder; empty when
-// neither exists.
-std::string defaultParserTemplate();
+struct ParserTrainingReport;
+
+struct ParserTrainingOptions {
+  std::string templatePath;
+  bool inverse = false;  // a model for the right-to-left driver
+  int cutoff = 2;
+  ME_TrainOptions estimator;
+  // Dynamic oracle: first an explorer model is trained on the static
+  // oracle's samples with explorerIterations iterations, then the samples of
+  // the states it reaches on the treebank, labelled by the dynamic oracle,
+  // make the model.
+  bool dynamicOracle = false;
+  int explorerIterations = 50;
+  DynamicOracleOptions dynamic;
+  // Above 0: lifted arcs are marked in their relations (see ProjectiveGen)
+  // where the marked relation occurs at least this many times.
+  int markLifted = 0;
+  // Called when a phase starts ("explorer", "dynamic oracle"), for progress.
+  std::function<void(const char*)> onPhase;
+  // Called once the samples and the feature bag are ready, before the weights.
+  std::function<void(const ME_Model&, const ParserTrainingReport&)> onSamples;
+};
+
+struct ParserTrainingReport {
+  ParserSampleCounts counts;
+  int markedArcs = 0;  // lifted arcs marked in the training trees
+  double collectSeconds = 0;  // projectivizing and sample collection
+  ME_TrainReport estimator;
+  double seconds = 0;  // all of it
+};
+
+// Projectivizes the treebank into a temporary file, turns every tree into
+// the oracle's actions, collects one sample per action with the template file
+// and estimates the weights into model (a fresh one). False after an "Error: ...".
+bool trainParserModel(const std::string& treebankPath, const ParserTrainingOptions& options, ME_Model& model,
+                      ParserTrainingReport& report);
+
+struct ParserScore {
+  long tokens = 0, heads = 0, labelled = 0;
+  double percent(long good) const { return tokens > 0 ? 100.0 * good / tokens : 0.0; }
+};
+
+struct ParserEvaluation {
+  long sentences = 0, liftedLabels = 0;
+  long liftedFound = 0;        // lifted labels whose marked head was found
+  long nonProjectiveArcs = 0;  // gold arcs that projectivizing would lift
+  long nonProjectiveRight = 0; // ... whose head the parse got right
+  ParserScore all, noPunctuation;
+};
+
+// Punctuation tags of the English treebanks.
+bool isPunctuationTag(const std::string& tag);
+
+// Compares a parsed file (every gold column, then head and relation) with its
+// gold file (head in column 8, relation in 9, from 0): attachment scores with
+// and without the tokens whose tag in punctColumn is punctuation. Lifted
+// labels (relation|marker) are put back first (decodeMarkedArcs with decoder
+// 2 or 3). A token
+// whose gold and predicted heads are both the root counts as correctly
+// labelled. False after an "Error: ..." naming the line that does not match.
+bool scoreParsedFile(const std::string& goldPath, const std::string& parsedPath, int punctColumn, int decoder,
+                     ParserEvaluation& result);
 
 #endif

@@ -4,13 +4,14 @@
 #include <memory>
 #include <set>
 
-#include "app/globals.h"
 #include "features/feature_generator.h"
 #include "parsing/beam_search.h"
 #include "parsing/dependency_info.h"
 #include "parsing/parser_scorer.h"
 #include "templates/template_reader.h"
 #include "text/line_utils.h"
+
+bool _trainFlag = true;
 
 namespace {
 
@@ -439,12 +440,25 @@ int NivreSampleGenExtInverse(std::string& action, ME_Sample& sample, ME_Model& m
 
 struct SentenceParser::State {
   std::unique_ptr<DriverRun> run;
+  Direction direction = Direction::kLeftToRightWithRepair;
 };
 
 SentenceParser::SentenceParser() : state_(new State) {}
 SentenceParser::~SentenceParser() { delete state_; }
 
-bool SentenceParser::load(const std::string& templatePath, const std::string& modelPath, std::string& error) {
+bool SentenceParser::load(const std::string& templatePath, const std::string& modelPath, const std::string& driver,
+                          std::string& error) {
+  Direction direction;
+  if (driver == "repair") {
+    direction = Direction::kLeftToRightWithRepair;
+  } else if (driver == "ltr") {
+    direction = Direction::kLeftToRight;
+  } else if (driver == "rtl") {
+    direction = Direction::kRightToLeft;
+  } else {
+    error = "Error: unknown parsing driver '" + driver + "' (ltr, rtl or repair)";
+    return false;
+  }
   std::unique_ptr<DriverRun> fresh(new DriverRun);
   DriverRun& run = *fresh;
   std::FILE* probe = std::fopen(templatePath.c_str(), "rb");
@@ -472,6 +486,7 @@ bool SentenceParser::load(const std::string& templatePath, const std::string& mo
   }
   checkFTNodeInfo(run.templates, run.flags);
   state_->run = std::move(fresh);
+  state_->direction = direction;
   // The column check reads this flag; a parse never checks columns. Set
   // here, before any thread parses.
   _trainFlag = false;
@@ -482,7 +497,7 @@ bool SentenceParser::parse(TokenTable& rows, std::vector<_dppair>& arcs) {
   arcs.clear();
   if (rows.empty()) return true;
   if (!state_->run) return false;
-  if (parseSentence(*state_->run, rows, Direction::kLeftToRightWithRepair) < 0) return false;
+  if (parseSentence(*state_->run, rows, state_->direction) < 0) return false;
   arcs = state_->run->arcs;
   return true;
 }

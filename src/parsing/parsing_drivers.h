@@ -16,6 +16,10 @@
 #include "parsing/transition_system.h"
 #include "templates/template_types.h"
 
+// Process-wide; true until a parsing or role-labelling driver clears it.
+// While set, the sample generators check template columns against the rows.
+extern bool _trainFlag;
+
 // 1 at the end of the input; -1 when a file cannot be probed, opened, read or
 // written, the model does not load or has no labels, the template file names
 // a template twice, or the column check fires.
@@ -40,9 +44,12 @@ class SentenceParser {
   SentenceParser(const SentenceParser&) = delete;
   SentenceParser& operator=(const SentenceParser&) = delete;
 
-  // False with `error` ("Error: ...") when a file cannot be read, the model
-  // has no labels or the template file names a template twice.
-  bool load(const std::string& templatePath, const std::string& modelPath, std::string& error);
+  // driver: "ltr", "rtl" (a right-to-left model) or "repair" (left to right
+  // with root repair). False with `error` ("Error: ...") when a file cannot
+  // be read, the model has no labels, the template file names a template
+  // twice or the driver is none of these.
+  bool load(const std::string& templatePath, const std::string& modelPath, const std::string& driver,
+            std::string& error);
   // arcs: one per row, head -1 and relation "ROOT" for the root. False when
   // the template reads a column the rows lack (nothing is parsed then).
   bool parse(TokenTable& rows, std::vector<_dppair>& arcs);

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/globals.h"
+#include "parsing/parsing_drivers.h"
 #include "features/feature_generator.h"
 #include "parsing/dependency_info.h"
 #include "roles/srl_run.h"
@@ -47,17 +47,9 @@ void writeEveryPredicate(SrlRun&, SrlSentence& s) { writeRoleRows(s, s.argumentL
 
 // Found predicates: the candidate rows whose list holds some role.
 void writeFoundPredicates(SrlRun&, SrlSentence& s) {
-  std::vector<int> found;
+  const std::vector<int> found = srlFoundPredicates(s);
   std::vector<char> isFound(s.rows.size(), 0);
-  for (size_t i = 0; i < s.argumentLists.size() && i < s.rows.size(); ++i) {
-    for (const _dppair& arc : s.argumentLists[i]) {
-      if (arc.dprel != "_") {
-        found.push_back(static_cast<int>(i));
-        isFound[i] = 1;
-        break;
-      }
-    }
-  }
+  for (int f : found) isFound[static_cast<size_t>(f)] = 1;
   for (size_t r = 0; r < s.rows.size(); ++r) {
     appendColumns(s.rows[r], s.text);
     if (isFound[r]) {
@@ -76,7 +68,7 @@ void writeFoundPredicates(SrlRun&, SrlSentence& s) {
 // row itself, then its dependents in row order, then on to its head. `onRow`
 // gets (row, label, reached as a dependent).
 template <typename OnRow>
-bool walkUp(SrlRun& run, SrlSentence& s, int start, OnRow onRow) {
+bool walkUp(SrlModel& run, SrlSentence& s, int start, OnRow onRow) {
   const int n = static_cast<int>(s.rows.size());
   std::vector<char> met(n, 0);
   std::string label;
@@ -95,6 +87,127 @@ bool walkUp(SrlRun& run, SrlSentence& s, int start, OnRow onRow) {
 }
 
 }  // namespace
+
+bool srlLabelMulti(SrlModel& run, SrlSentence& s) {
+  loadExtraDPInfo(s.rows, s.extraArcs, s.gold, s.predicateRows);
+  s.argumentLists.clear();
+  const int n = static_cast<int>(s.rows.size());
+  std::string chosen;
+  for (int p : s.predicateRows) {
+    s.arcs.assign(n, makeArc(-1024, "_"));
+    // A one-row sentence is not asked about; its list stays "no argument".
+    if (n > 1) {
+      for (int j = 0; j < n; ++j) {
+        if (!askModel(run, s, j, p, chosen)) return false;
+        s.arcs[j].dprel = chosen == "0" ? "_" : roleOfLabel(chosen);
+      }
+    }
+    s.argumentLists.push_back(s.arcs);
+  }
+  return true;
+}
+
+bool srlLabelXue(SrlModel& run, SrlSentence& s) {
+  loadExtraDPInfo(s.rows, s.extraArcs, s.gold, s.predicateRows);
+  s.argumentLists.clear();
+  const int n = static_cast<int>(s.rows.size());
+  for (int p : s.predicateRows) {
+    s.arcs.assign(n, makeArc(-1024, "_"));
+    // A row met twice keeps the role of its last question.
+    auto setRole = [&s](int row, const std::string& chosen, bool) {
+      s.arcs[row].dprel = chosen == "0" ? "_" : roleOfLabel(chosen);
+    };
+    if (n > 1 && !walkUp(run, s, p, setRole)) return false;
+    s.argumentLists.push_back(s.arcs);
+  }
+  return true;
+}
+
+// Needs the run for its messages.
+static bool labelClass(SrlRun& run, SrlSentence& s) {
+  loadExtraDPInfo(s.rows, s.extraArcs, s.gold, s.predicateRows);
+  s.argumentLists.clear();
+  const int n = static_cast<int>(s.rows.size());
+  const long long pairs = static_cast<long long>(s.predicateRows.size());
+  // The role of pair k stands in column width0 - 2P + 2k + 1.
+  const long long firstPair = static_cast<long long>(s.rows[0].size()) - 2 * pairs;
+  if (pairs > 0 && firstPair < static_cast<long long>(kSrlLayoutColumns)) {
+    std::fprintf(stderr,
+                 "Warning: %s line %d: %zu columns leave no room for %lld role pairs after column 10; "
+                 "missing cells read as \"_\".\n",
+                 run.inputPath.c_str(), s.rowLines[0], s.rows[0].size(), pairs);
+  } else if (pairs > 0) {
+    warnShortRows(run, s.rows, s.rowLines, s.rows[0].size());
+  }
+  std::string chosen;
+  for (long long k = 0; k < pairs; ++k) {
+    const int p = s.predicateRows[k];
+    s.arcs.assign(n, makeArc(-1024, "_"));
+    for (int j = 0; j < n; ++j) {
+      if (cellOrBlank(s.rows[j], firstPair + 2 * k + 1) == "_") continue;
+      if (!askModel(run, s, j, p, chosen)) return false;
+      s.arcs[j].dprel = chosen;
+    }
+    s.argumentLists.push_back(s.arcs);
+  }
+  return true;
+}
+
+bool srlLabelAllPair(SrlModel& run, SrlSentence& s) {
+  loadExtraDPInfo(s.rows, s.extraArcs, s.gold, s.predicateRows);
+  s.argumentLists.clear();
+  const int n = static_cast<int>(s.rows.size());
+  s.predicateRows.clear();
+  for (int i = 0; i < n; ++i) s.predicateRows.push_back(i);
+  std::string chosen;
+  for (int i = 0; i < n; ++i) {
+    s.arcs.assign(n, makeArc(-2, "_"));
+    if (isNounOrVerb(s.rows[i]) && n > 1) {
+      for (int j = 0; j < n; ++j) {
+        if (!askModel(run, s, j, i, chosen)) return false;
+        s.arcs[j] = chosen == "0" ? makeArc(-2, "_") : makeArc(i, roleOfLabel(chosen));
+      }
+    }
+    s.argumentLists.push_back(s.arcs);
+  }
+  return true;
+}
+
+bool srlLabelXueExt(SrlModel& run, SrlSentence& s, int candidateMode) {
+  loadExtraDPInfo(s.rows, 1, s.extraArcs, s.gold, s.predicateRows);
+  s.argumentLists.clear();
+  const int n = static_cast<int>(s.rows.size());
+  s.predicateRows.clear();
+  for (int i = 0; i < n; ++i) s.predicateRows.push_back(i);
+  for (int i = 0; i < n; ++i) {
+    s.arcs.assign(n, makeArc(-2, "_"));
+    const bool candidate = candidateMode != 1 || isNounOrVerb(s.rows[i]);
+    auto setArc = [&s, i](int row, const std::string& chosen, bool dependent) {
+      if (chosen != "0")
+        s.arcs[row] = makeArc(i, roleOfLabel(chosen));
+      else if (dependent)
+        s.arcs[row].dprel = "_";  // a dependent keeps its head
+      else
+        s.arcs[row] = makeArc(-2, "_");
+    };
+    if (candidate && n > 1 && !walkUp(run, s, i, setArc)) return false;
+    s.argumentLists.push_back(s.arcs);
+  }
+  return true;
+}
+
+std::vector<int> srlFoundPredicates(const SrlSentence& s) {
+  std::vector<int> found;
+  for (size_t i = 0; i < s.argumentLists.size() && i < s.rows.size(); ++i) {
+    for (const _dppair& arc : s.argumentLists[i]) {
+      if (arc.dprel != "_") {
+        found.push_back(static_cast<int>(i));
+        break;
+      }
+    }
+  }
+  return found;
+}
 
 int AddFullFeatures(std::string&, ME_Sample& sample, ME_Model&, std::vector<_ftnind>& templates,
                     std::vector<int>& templateOrder, TokenTable& rows, std::vector<int>& stack, int& position,
@@ -128,124 +241,27 @@ int AddFullFeatures(std::string&, ME_Sample& sample, ME_Model&, std::vector<_ftn
 }
 
 int ME_TestSRLMulti(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int) {
-  auto label = [](SrlRun& run, SrlSentence& s) {
-    loadExtraDPInfo(s.rows, s.extraArcs, s.gold, s.predicateRows);
-    s.argumentLists.clear();
-    const int n = static_cast<int>(s.rows.size());
-    std::string chosen;
-    for (int p : s.predicateRows) {
-      s.arcs.assign(n, makeArc(-1024, "_"));
-      // A one-row sentence is not asked about; its list stays "no argument".
-      if (n > 1) {
-        for (int j = 0; j < n; ++j) {
-          if (!askModel(run, s, j, p, chosen)) return false;
-          s.arcs[j].dprel = chosen == "0" ? "_" : roleOfLabel(chosen);
-        }
-      }
-      s.argumentLists.push_back(s.arcs);
-    }
-    return true;
-  };
+  auto label = [](SrlRun& run, SrlSentence& s) { return srlLabelMulti(run, s); };
   return runDriver(templatePath, modelPath, inputPath, outputPath, kSrlLayoutColumns, label, writeEveryPredicate);
 }
 
 int ME_TestSRLMultiXue(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int) {
-  auto label = [](SrlRun& run, SrlSentence& s) {
-    loadExtraDPInfo(s.rows, s.extraArcs, s.gold, s.predicateRows);
-    s.argumentLists.clear();
-    const int n = static_cast<int>(s.rows.size());
-    for (int p : s.predicateRows) {
-      s.arcs.assign(n, makeArc(-1024, "_"));
-      // A row met twice keeps the role of its last question.
-      auto setRole = [&s](int row, const std::string& chosen, bool) {
-        s.arcs[row].dprel = chosen == "0" ? "_" : roleOfLabel(chosen);
-      };
-      if (n > 1 && !walkUp(run, s, p, setRole)) return false;
-      s.argumentLists.push_back(s.arcs);
-    }
-    return true;
-  };
+  auto label = [](SrlRun& run, SrlSentence& s) { return srlLabelXue(run, s); };
   return runDriver(templatePath, modelPath, inputPath, outputPath, kSrlLayoutColumns, label, writeEveryPredicate);
 }
 
 int ME_TestSRLMultiClass(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int) {
-  auto label = [](SrlRun& run, SrlSentence& s) {
-    loadExtraDPInfo(s.rows, s.extraArcs, s.gold, s.predicateRows);
-    s.argumentLists.clear();
-    const int n = static_cast<int>(s.rows.size());
-    const long long pairs = static_cast<long long>(s.predicateRows.size());
-    // The role of pair k stands in column width0 - 2P + 2k + 1.
-    const long long firstPair = static_cast<long long>(s.rows[0].size()) - 2 * pairs;
-    if (pairs > 0 && firstPair < static_cast<long long>(kSrlLayoutColumns)) {
-      std::fprintf(stderr,
-                   "Warning: %s line %d: %zu columns leave no room for %lld role pairs after column 10; "
-                   "missing cells read as \"_\".\n",
-                   run.inputPath.c_str(), s.rowLines[0], s.rows[0].size(), pairs);
-    } else if (pairs > 0) {
-      warnShortRows(run, s.rows, s.rowLines, s.rows[0].size());
-    }
-    std::string chosen;
-    for (long long k = 0; k < pairs; ++k) {
-      const int p = s.predicateRows[k];
-      s.arcs.assign(n, makeArc(-1024, "_"));
-      for (int j = 0; j < n; ++j) {
-        if (cellOrBlank(s.rows[j], firstPair + 2 * k + 1) == "_") continue;
-        if (!askModel(run, s, j, p, chosen)) return false;
-        s.arcs[j].dprel = chosen;
-      }
-      s.argumentLists.push_back(s.arcs);
-    }
-    return true;
-  };
+  auto label = [](SrlRun& run, SrlSentence& s) { return labelClass(run, s); };
   return runDriver(templatePath, modelPath, inputPath, outputPath, kSrlLayoutColumns, label, writeEveryPredicate);
 }
 
 int ME_TestSRLMultiAllPair(char* templatePath, char* modelPath, char* inputPath, char* outputPath) {
-  auto label = [](SrlRun& run, SrlSentence& s) {
-    loadExtraDPInfo(s.rows, s.extraArcs, s.gold, s.predicateRows);
-    s.argumentLists.clear();
-    const int n = static_cast<int>(s.rows.size());
-    s.predicateRows.clear();
-    for (int i = 0; i < n; ++i) s.predicateRows.push_back(i);
-    std::string chosen;
-    for (int i = 0; i < n; ++i) {
-      s.arcs.assign(n, makeArc(-2, "_"));
-      if (isNounOrVerb(s.rows[i]) && n > 1) {
-        for (int j = 0; j < n; ++j) {
-          if (!askModel(run, s, j, i, chosen)) return false;
-          s.arcs[j] = chosen == "0" ? makeArc(-2, "_") : makeArc(i, roleOfLabel(chosen));
-        }
-      }
-      s.argumentLists.push_back(s.arcs);
-    }
-    return true;
-  };
+  auto label = [](SrlRun& run, SrlSentence& s) { return srlLabelAllPair(run, s); };
   return runDriver(templatePath, modelPath, inputPath, outputPath, kSrlLayoutColumns, label, writeFoundPredicates);
 }
 
 int ME_TestSRLMultiXueExt(char* templatePath, char* modelPath, char* inputPath, char* outputPath,
                           int candidateMode) {
-  auto label = [candidateMode](SrlRun& run, SrlSentence& s) {
-    loadExtraDPInfo(s.rows, 1, s.extraArcs, s.gold, s.predicateRows);
-    s.argumentLists.clear();
-    const int n = static_cast<int>(s.rows.size());
-    s.predicateRows.clear();
-    for (int i = 0; i < n; ++i) s.predicateRows.push_back(i);
-    for (int i = 0; i < n; ++i) {
-      s.arcs.assign(n, makeArc(-2, "_"));
-      const bool candidate = candidateMode != 1 || isNounOrVerb(s.rows[i]);
-      auto setArc = [&s, i](int row, const std::string& chosen, bool dependent) {
-        if (chosen != "0")
-          s.arcs[row] = makeArc(i, roleOfLabel(chosen));
-        else if (dependent)
-          s.arcs[row].dprel = "_";  // a dependent keeps its head
-        else
-          s.arcs[row] = makeArc(-2, "_");
-      };
-      if (candidate && n > 1 && !walkUp(run, s, i, setArc)) return false;
-      s.argumentLists.push_back(s.arcs);
-    }
-    return true;
-  };
+  auto label = [candidateMode](SrlRun& run, SrlSentence& s) { return srlLabelXueExt(run, s, candidateMode); };
   return runDriver(templatePath, modelPath, inputPath, outputPath, kSrlLayoutColumns, label, writeFoundPredicates);
 }

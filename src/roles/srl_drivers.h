@@ -20,6 +20,7 @@
 
 #include "features/token_table.h"
 #include "maxent/me_model.h"
+#include "roles/srl_sentence.h"
 #include "templates/template_types.h"
 
 // Asks about every row for every marked predicate; heads are not set, so
@@ -46,6 +47,20 @@ int ME_TestSRLMultiAllPair(char* templatePath, char* modelPath, char* inputPath,
 // way up from each candidate; candidateMode 1 limits the candidates to nouns
 // and verbs, any other value takes every row.
 int ME_TestSRLMultiXueExt(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int candidateMode);
+
+// One sentence as the drivers label it, s.rows holding the driver layout:
+// the tree and the predicates are read from the rows, then every predicate's
+// role list is appended to s.argumentLists (candidate rows' lists for the
+// all-pair and extended drivers, whose s.predicateRows are all rows). false
+// when the feature column check fires.
+bool srlLabelMulti(SrlModel& m, SrlSentence& s);
+bool srlLabelXue(SrlModel& m, SrlSentence& s);
+bool srlLabelAllPair(SrlModel& m, SrlSentence& s);
+bool srlLabelXueExt(SrlModel& m, SrlSentence& s, int candidateMode);
+
+// Rows whose list in s.argumentLists holds a role, in row order: the
+// predicates the all-pair and extended drivers found.
+std::vector<int> srlFoundPredicates(const SrlSentence& s);
 
 // Fills sample.feature_strs with "name:value" for every template whose name
 // begins with "U" (templates in templateOrder). -1 when _trainFlag is set and

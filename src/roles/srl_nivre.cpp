@@ -1,6 +1,6 @@
 #include "roles/srl_nivre.h"
 
-#include "app/globals.h"
+#include "parsing/parsing_drivers.h"
 #include "parsing/dependency_info.h"
 #include "parsing/transition_system.h"
 #include "roles/srl_run.h"
@@ -102,47 +102,52 @@ int classDPNivreSRL(std::string action, std::vector<_dppair>& arcs, std::vector<
   return static_cast<int>(stack.size());
 }
 
+bool srlLabelNivre(SrlModel& m, SrlSentence& s, int finishMode) {
+  loadExtraDPInfo(s.rows, s.extraArcs, s.gold, s.predicateRows);
+  s.argumentLists.clear();
+  const int n = static_cast<int>(s.rows.size());
+  std::string action;
+  for (size_t k = 0; k < s.predicateRows.size(); ++k) {
+    s.arcs.assign(n, _dppair());
+    for (_dppair& arc : s.arcs) setArc(arc, kNoHeadYet, "_");
+    s.stack.clear();
+    int next = 0;
+    while (n > 1) {
+      if (!classifyState(m, s, next, action)) return false;
+      if (!canApply(action, s.stack)) {
+        // The most probable applicable label; the first one wins ties.
+        double best = -1.0;
+        int bestId = -1;
+        for (size_t t = 0; t < m.tags.size() && t < s.probs.size(); ++t) {
+          if (canApply(m.tags[t], s.stack) && s.probs[t] > best) {
+            best = s.probs[t];
+            bestId = static_cast<int>(t);
+          }
+        }
+        if (bestId < 0) break;  // no label can move this state on
+        action = m.tags[bestId];
+      }
+      classDPNivreSRL(action, s.arcs, s.stack, next);
+      if (next >= n) break;
+      if (finishMode != 2 && checkDPCounter(s.arcs) >= n - 1) break;
+    }
+    s.argumentLists.push_back(s.arcs);
+  }
+  for (std::vector<_dppair>& list : s.argumentLists) finishList(list, finishMode);
+  return true;
+}
+
 int ME_TestSRLMultiNivre(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int finishMode) {
   _trainFlag = false;
   SrlRun run;
   if (openSrlRun(run, templatePath, modelPath, inputPath, outputPath) < 0) return -1;
   SrlSentence s;
-  std::string action;
   while (readSrlSentence(run, s.rows, s.rowLines)) {
     warnShortRows(run, s.rows, s.rowLines, kSrlLayoutColumns);
-    loadExtraDPInfo(s.rows, s.extraArcs, s.gold, s.predicateRows);
-    s.argumentLists.clear();
-    const int n = static_cast<int>(s.rows.size());
-    for (size_t k = 0; k < s.predicateRows.size(); ++k) {
-      s.arcs.assign(n, _dppair());
-      for (_dppair& arc : s.arcs) setArc(arc, kNoHeadYet, "_");
-      s.stack.clear();
-      int next = 0;
-      while (n > 1) {
-        if (!classifyState(run, s, next, action)) {
-          closeSrlRun(run);
-          return -1;
-        }
-        if (!canApply(action, s.stack)) {
-          // The most probable applicable label; the first one wins ties.
-          double best = -1.0;
-          int bestId = -1;
-          for (size_t t = 0; t < run.tags.size() && t < s.probs.size(); ++t) {
-            if (canApply(run.tags[t], s.stack) && s.probs[t] > best) {
-              best = s.probs[t];
-              bestId = static_cast<int>(t);
-            }
-          }
-          if (bestId < 0) break;  // no label can move this state on
-          action = run.tags[bestId];
-        }
-        classDPNivreSRL(action, s.arcs, s.stack, next);
-        if (next >= n) break;
-        if (finishMode != 2 && checkDPCounter(s.arcs) >= n - 1) break;
-      }
-      s.argumentLists.push_back(s.arcs);
+    if (!srlLabelNivre(run, s, finishMode)) {
+      closeSrlRun(run);
+      return -1;
     }
-    for (std::vector<_dppair>& list : s.argumentLists) finishList(list, finishMode);
     s.text.clear();
     writeRoleRows(s, s.argumentLists, s.text);
     writeSrlSentence(run, s.text);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "features/token_table.h"
+#include "roles/srl_sentence.h"
 
 // Applies one action. Result: the new next for '0', the stack size after the
 // action for '1'-'7', 1 for a label naming no action (nothing changes), -1
@@ -31,6 +32,10 @@ int classDPNivreSRL(std::string action, std::vector<_dppair>& arcs, std::vector<
 // stack for '1', '2', '3', '7', or a label naming no action) is replaced by
 // the most probable label that can; when none can, the predicate's labelling
 // ends there. 1 after the whole input, -1 when a file cannot be opened.
+// One sentence (s.rows in the driver layout) as ME_TestSRLMultiNivre labels
+// it, the lists finished with finishMode; false when the column check fires.
+bool srlLabelNivre(SrlModel& m, SrlSentence& s, int finishMode);
+
 int ME_TestSRLMultiNivre(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int finishMode);
 
 #endif

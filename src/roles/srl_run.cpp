@@ -2,9 +2,10 @@
 
 #include <utility>
 
-#include "app/globals.h"
-#include "templates/template_reader.h"
+#include "parsing/parsing_drivers.h"
 #include "text/line_utils.h"
+
+std::string _trivial_srl = "_";
 
 namespace {
 const std::string kBlank = "_";
@@ -17,20 +18,7 @@ SrlRun::~SrlRun() {
 
 int openSrlRun(SrlRun& run, char* templatePath, char* modelPath, char* inputPath, char* outputPath) {
   if (checkFile(templatePath) < 0 || checkFile(inputPath) < 0 || checkFile(modelPath) < 0) return -1;
-  if (!run.model.load_from_fileV2(modelPath)) return -1;
-  // Classification needs at least one label to choose from.
-  if (run.model.num_classes() == 0) {
-    std::fprintf(stderr, "Error: model file %s holds no labels.\n", modelPath);
-    return -1;
-  }
-  run.tags.clear();
-  for (int i = 0; i < run.model.num_classes(); ++i) run.tags.push_back(run.model.get_class_label(i));
-  std::fprintf(stderr, "#TagNum=%d\n", run.model.num_classes());
-  // Two templates of one name would give colliding feature strings.
-  if (readTemplateFile3(templatePath, run.templates, run.templateOrder, run.labelOrder) < 0) {
-    std::fprintf(stderr, "Error: template file %s names two templates alike.\n", templatePath);
-    return -1;
-  }
+  if (!loadSrlModel(run, templatePath, modelPath)) return -1;
   run.inputPath = inputPath;
   run.outputPath = outputPath;
   run.out = std::fopen(outputPath, "wb");

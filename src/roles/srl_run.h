@@ -10,22 +10,21 @@
 
 #include "features/token_table.h"
 #include "maxent/me_model.h"
+#include "roles/srl_sentence.h"
 #include "templates/template_types.h"
+
+// Process-wide empty-column marker of the role labellers ("_").
+extern std::string _trivial_srl;
 
 // The columns of the role-labelling layout: 8 head, 9 relation, 10 marker.
 constexpr size_t kSrlLayoutColumns = 11;
 
-struct SrlRun {
+struct SrlRun : SrlModel {
   SrlRun() = default;
   SrlRun(const SrlRun&) = delete;
   SrlRun& operator=(const SrlRun&) = delete;
   ~SrlRun();  // closes files still open
 
-  ME_Model model;
-  std::vector<std::string> tags;  // model labels in id order
-  std::vector<_ftnind> templates;
-  std::vector<int> templateOrder;
-  int labelOrder = 0;
   std::string inputPath;
   std::string outputPath;
   std::FILE* in = nullptr;

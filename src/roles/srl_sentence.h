@@ -1,14 +1,15 @@
-// State of one sentence in a role-labelling run and the one-question step
-// shared by the drivers.
+// State of one sentence in a role-labelling run, the loaded model and
+// templates that the drivers share, and the one-question step they all use.
 #ifndef KORVANE_ROLES_SRL_SENTENCE_H
 #define KORVANE_ROLES_SRL_SENTENCE_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "features/token_table.h"
 #include "maxent/me_model.h"
-#include "roles/srl_run.h"
+#include "templates/template_types.h"
 
 struct SrlSentence {
   TokenTable rows;
@@ -24,13 +25,32 @@ struct SrlSentence {
   std::string text;           // output of the sentence
 };
 
+// A model with its labels and templates, as the drivers use it.
+struct SrlModel {
+  ME_Model model;
+  std::vector<std::string> tags;  // model labels in id order
+  std::vector<_ftnind> templates;
+  std::vector<int> templateOrder;
+  int labelOrder = 0;
+  // When set, answers every question instead of the model: it sees the
+  // sentence state (stack, focus position, lists) with s.sample holding the
+  // question's features and writes the label (gold replays for training,
+  // tests). s.probs is then left empty.
+  std::function<void(SrlSentence& s, int position, std::string& label)> choose;
+};
+
+// Loads the model (it must hold a label) and the templates (no name twice).
+// false after an "Error: ..." message. Labelling outside the file drivers
+// must clear _trainFlag itself.
+bool loadSrlModel(SrlModel& m, char* templatePath, char* modelPath);
+
 // Asks the model about row `token` (the stack) at focus `position`; the
 // chosen label goes to `label`, its probabilities to s.probs. false when the
 // feature column check fires.
-bool askModel(SrlRun& run, SrlSentence& s, int token, int position, std::string& label);
+bool askModel(SrlModel& m, SrlSentence& s, int token, int position, std::string& label);
 
 // Builds the features of the current stack and focus and classifies them.
-bool classifyState(SrlRun& run, SrlSentence& s, int& position, std::string& label);
+bool classifyState(SrlModel& m, SrlSentence& s, int& position, std::string& label);
 
 // Every row's columns, then one role pair per list of `lists`, a line feed;
 // an empty line after the sentence.

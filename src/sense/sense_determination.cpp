@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <map>
 
-#include "app/globals.h"
+#include "features/predicate_dictionary.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -131,7 +131,7 @@ int findMarkerColumn(const TokenTable& rows) {
   return marker;
 }
 
-std::string determineSense(const TokenTable& rows, int markerColumn, int predicateIndex, int row) {
+_bankExample senseQuery(const TokenTable& rows, int markerColumn, int predicateIndex, int row) {
   const int labelColumn = markerColumn + 2 + 2 * predicateIndex;
   _bankExample query;
   query.label = "_";
@@ -145,6 +145,11 @@ std::string determineSense(const TokenTable& rows, int markerColumn, int predica
   }
   const std::string& own = cellOr(rows[row], labelColumn, kNoLabel);
   if (isNumberedArgument(own)) query.label = own.substr(1);
+  return query;
+}
+
+std::string determineSense(const TokenTable& rows, int markerColumn, int predicateIndex, int row) {
+  _bankExample query = senseQuery(rows, markerColumn, predicateIndex, row);
 
   const std::string& tag = cellOr(rows[row], 7, kEmpty);
   std::map<std::string, std::vector<_bankSense>>& bank = (!tag.empty() && tag[0] == 'V') ? _dicProp : _dicNom;

@@ -26,6 +26,13 @@ int writeMatrix(std::vector<std::vector<std::string>>& rows, char* path);
 // any row holds "__"; -1 when no row does.
 int findMarkerColumn(const TokenTable& rows);
 
+// Argument pattern of the predicate in row `row`, the `predicateIndex`-th
+// predicate of the sentence, as sense determination matches it: the argument
+// numbers (labels "A" plus a digit or "-") left of the row nearest first,
+// right of it nearest first, and the row's own ("_" when it has none), read
+// from column markerColumn + 2 + 2 * predicateIndex.
+_bankExample senseQuery(const TokenTable& rows, int markerColumn, int predicateIndex, int row);
+
 // Sense of the predicate in row `row`, the `predicateIndex`-th predicate of
 // the sentence, whose argument labels stand in column
 // markerColumn + 2 + 2 * predicateIndex. Missing cells read as "_" (labels)

@@ -143,6 +143,16 @@ const StepName kStepNames[] = {
     {"llabelset", 245},
     {"rlabelset", 246},
     {"distance", 247},
+    // Role-labelling functions (280-299): the row against the current
+    // predicate in the syntactic tree; features/role_functions.h lists their values.
+    {"predpath", 280},
+    {"predpathpos", 281},
+    {"predrelation", 282},
+    {"predpathlen", 283},
+    {"predvoice", 284},
+    {"preddistance", 285},
+    {"predframe", 286},
+    {"casemarker", 287},
 };
 
 // Above this a label line or label item would make every decoder and the
@@ -179,7 +189,8 @@ int kindOf(char c) {
 }
 
 bool isValueFunction(int code) {
-  return code == 100 || (code >= 102 && code <= 152) || (code >= 200 && code <= 239);
+  return code == 100 || (code >= 102 && code <= 152) || (code >= 200 && code <= 239) ||
+         (code >= 280 && code <= 299);
 }
 
 // The exact name is tried first, so the names that end in a digit (a0..a3,

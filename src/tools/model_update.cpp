@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "text/file_replace.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -80,31 +81,28 @@ bool modelUpdateV2Checked(const char* oldModelPath, const char* newModelPath) {
     return false;
   }
   // Written aside and renamed over the target, so that a failed conversion
-  // never leaves a partial model behind.
-  std::string tmpl = std::string(newModelPath) + ".tmp.XXXXXX";
-  std::vector<char> tmpName(tmpl.begin(), tmpl.end());
-  tmpName.push_back('\0');
-  const int fd = ::mkstemp(tmpName.data());
-  std::FILE* out = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
-  if (out == nullptr) {
+  // never leaves a partial model behind; through a symbolic link the file it
+  // names is replaced, and a device or pipe is written in place.
+  const ReplacementTarget target = replacementTarget(newModelPath);
+  std::string tmpName;
+  std::FILE* out = nullptr;
+  if (target.direct) {
+    out = std::fopen(newModelPath, "wb");
+  } else {
+    const int fd = createTempBeside(target.path, tmpName);
     if (fd >= 0) {
-      ::close(fd);
-      std::remove(tmpName.data());
+      out = ::fdopen(fd, "wb");
+      if (out == nullptr) {
+        ::close(fd);
+        std::remove(tmpName.c_str());
+      }
     }
+  }
+  if (out == nullptr) {
     std::fclose(old);
     std::fprintf(stderr, "Error: cannot open %s for writing.\n", newModelPath);
     return false;
   }
-  struct stat st;
-  mode_t mode;
-  if (::stat(newModelPath, &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  if (::fchmod(fd, mode) != 0) { /* keeps mkstemp's 0600: still a usable file */ }
 
   bool ioOk = true;
   const bool converted = convert(old, oldModelPath, out, ioOk);
@@ -115,10 +113,10 @@ bool modelUpdateV2Checked(const char* oldModelPath, const char* newModelPath) {
   if (converted && !readOk) {
     std::fprintf(stderr, "Error: cannot read %s.\n", oldModelPath);
   } else if (converted) {
-    if (ioOk && std::rename(tmpName.data(), newModelPath) == 0) return true;
+    if (ioOk && (target.direct || std::rename(tmpName.c_str(), target.path.c_str()) == 0)) return true;
     std::fprintf(stderr, "Error: cannot write %s.\n", newModelPath);
   }
-  std::remove(tmpName.data());
+  if (!target.direct) std::remove(tmpName.c_str());
   return false;
 }
 

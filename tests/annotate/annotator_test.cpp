@@ -1,4 +1,5 @@
 #include "annotate/annotator.h"
+#include "annotate/treebank.h"
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,31 @@ TEST(Annotator, ShippedModelsTagLemmatizeAndParse) {
   EXPECT_NE(r.out.find("3\twere\tbe\tAUX\tVBD\t_\t4\taux\t_\t_\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("4\tplaying\tplay\tVERB\tVBG\t_\t0\troot\t_\t_\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("3\tn't\tnot\tPART\tRB\t_\t4\tadvmod\t_\t_\n"), std::string::npos) << r.out;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Treebank, ReadsConlluAndTheDependencyLayoutAlike) {
+  const std::string path = testing::TempDir() + "bank.conllu";
+  writeFile(path, "# sent_id = 1\n1-2\tdon't\t_\t_\t_\t_\t_\t_\t_\t_\n1\tdo\tdo\tAUX\tVBP\t_\t0\troot\t_\t_\n"
+                  "2\tn't\tnot\tPART\tRB\t_\t1\tadvmod\t_\t_\n2.1\tx\tx\tX\tX\t_\t_\t_\t_\t_\n\n"
+                  "1\tGo\tgo\tVERB\tVB\tGo\tgo\tVB\t0\troot\t_\n");
+  std::vector<std::vector<lemmatize::Example>> sentences;
+  std::string error;
+  ASSERT_TRUE(annotate::readTreebank(path, sentences, error)) << error;
+  ASSERT_EQ(sentences.size(), 2u);
+  ASSERT_EQ(sentences[0].size(), 2u);
+  EXPECT_EQ(sentences[0][1].form, "n't");
+  EXPECT_EQ(sentences[0][1].lemma, "not");
+  EXPECT_EQ(sentences[0][1].upos, "PART");
+  EXPECT_EQ(sentences[0][1].xpos, "RB");
+  EXPECT_EQ(sentences[1][0].xpos, "VB");
+
+  writeFile(path, "1\tGo\tgo\tVERB\tVB\n1\tshort\n");
+  EXPECT_FALSE(annotate::readTreebank(path, sentences, error));
+  EXPECT_EQ(error, "Error: " + path + " line 2: expected at least 5 tab-separated columns");
 }
 
 }  // namespace

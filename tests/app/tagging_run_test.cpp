@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "test_files.h"
 
 namespace {

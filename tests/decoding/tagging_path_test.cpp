@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "app/tagging_run.h"
 #include "test_files.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "feature_test_util.h"
+#include "features/predicate_dictionary.h"
 
 using namespace ktest;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "features/predicate_dictionary.h"
 #include "feature_test_util.h"
 
 using namespace ktest;

@@ -12,7 +12,6 @@
 #include "parsing/oracle.h"
 #include "templates/template_reader.h"
 #include "test_files.h"
-#include "test_command.h"
 
 namespace {
 
@@ -53,8 +52,6 @@ const char kSmallTemplate[] =
     "U06:%s0[0,0]%x[0,0]|a_distance\n"
     "B\n";
 
-using CommandRun = CommandOutcome;
-
 class ParserTraining : public testing::Test {
  protected:
   void SetUp() override {
@@ -62,10 +59,6 @@ class ParserTraining : public testing::Test {
     treebankPath = tempPath("small.conll");
     writeFile(templatePath, kSmallTemplate);
     writeFile(treebankPath, smallTreebank());
-  }
-  CommandRun train(const std::string& model, const std::string& direction) {
-    return runCommand(kitTrainParser, {"train-parser", "-t", templatePath, "-d", direction, "-c", "1", "-p", "l2",
-                                       "--strength=0.01", "-i", "300", "-j", "1", treebankPath, model});
   }
   std::string templatePath, treebankPath;
 };
@@ -156,129 +149,6 @@ TEST_F(ParserTraining, TemplateReadingTheLastColumnIsRefused) {
                      " reads column 10"),
             std::string::npos)
       << err;
-}
-
-TEST_F(ParserTraining, TrainedModelsParseTheirTrainingSentencesWithEveryDriver) {
-  const std::string ltrModel = tempPath("ltr.model"), rtlModel = tempPath("rtl.model");
-  CommandRun r = train(ltrModel, "ltr");
-  ASSERT_EQ(r.status, 0) << r.err;
-  r = train(rtlModel, "rtl");
-  ASSERT_EQ(r.status, 0) << r.err;
-  const std::string parsed = tempPath("parsed.out");
-  struct Case {
-    const char* driver;
-    const std::string& model;
-  } cases[] = {{"ltr", ltrModel}, {"rtl", rtlModel}, {"repair", ltrModel}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.driver);
-    r = runCommand(kitEvaluateParser,
-                   {"evaluate-parser", "-m", c.model, "-t", templatePath, "-d", c.driver, "-o", parsed, treebankPath});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find(std::string("driver ") + c.driver + ": 3 sentences, 17 tokens, 5 punctuation (column 3)\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("lifted labels: none predicted, nothing decoded\n"), std::string::npos) << r.out;
-    // Roots are named ROOT by the parser and root in the gold file: both count as right.
-    EXPECT_NE(r.out.find("punctuation included: UAS 100.00%  LAS 100.00%\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("punctuation excluded: UAS 100.00%  LAS 100.00%\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(" sentences/s ("), std::string::npos) << r.out;
-    EXPECT_NE(readFile(parsed).find("barks barks VBZ 0 root _ 0 ROOT\n"), std::string::npos);
-  }
-}
-
-TEST_F(ParserTraining, LiftedLabelsAreDecodedBeforeScoring) {
-  // Gold: token 1 (a) hangs from token 4 (d) across the root, a
-  // non-projective arc. The training copy lifts it to token 2 and marks it as
-  // projectivize does: a's label a|d names the marker |d that token 4
-  // carries, its own relation, so decoder 2 finds the head back.
-  const std::string gold = row(1, "a", "X", "X", 4, "a") + row(2, "b", "X", "X", 0, "root") +
-                           row(3, "c", "X", "X", 2, "c") + row(4, "d", "X", "X", 2, "d") + "\n";
-  const std::string lifted = row(1, "a", "X", "X", 2, "a|d") + row(2, "b", "X", "X", 0, "root") +
-                             row(3, "c", "X", "X", 2, "c") + row(4, "d", "X", "X", 2, "|d") + "\n";
-  const std::string goldPath = tempPath("lift-gold.conll"), trainPath = tempPath("lift-train.conll"),
-                    model = tempPath("lift.model");
-  writeFile(goldPath, gold);
-  writeFile(trainPath, lifted);
-  CommandRun r = runCommand(kitTrainParser, {"train-parser", "-t", templatePath, "-c", "1", "-s", "0.01", "-j", "1",
-                                             trainPath, model});
-  ASSERT_EQ(r.status, 0) << r.err;
-  r = runCommand(kitEvaluateParser, {"evaluate-parser", "-m", model, "-t", templatePath, goldPath});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("lifted labels: 2 predicted, decoded with pseudoProjectiveHeadDecoder2 (1 lifted arcs put "
-                       "back)\n"),
-            std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("non-projective gold arcs: 1, with the right head: 1\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("punctuation included: UAS 100.00%  LAS 100.00%\n"), std::string::npos) << r.out;
-}
-
-TEST_F(ParserTraining, FailedTrainingLeavesTheModelFileAlone) {
-  const std::string model = tempPath("kept.model"), wide = tempPath("wide2.template");
-  writeFile(model, "old model\n");
-  writeFile(wide, "U01:%x[0,10]\n");
-  CommandRun r = runCommand(kitTrainParser, {"train-parser", "-t", wide, treebankPath, model});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(readFile(model), "old model\n");
-  r = runCommand(kitTrainParser, {"train-parser", "-t", templatePath, tempPath("missing.conll"), model});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Error: open file " + tempPath("missing.conll") + " for reading.\n"), std::string::npos);
-  EXPECT_EQ(readFile(model), "old model\n");
-  // A destination that cannot be written is found before the training.
-  r = runCommand(kitTrainParser, {"train-parser", "-t", templatePath, treebankPath, tempPath("no/such/dir/m.model")});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Error: open " + tempPath("no/such/dir/m.model") + " for writing.\n"), std::string::npos);
-  EXPECT_EQ(r.err.find("samples="), std::string::npos) << r.err;
-}
-
-TEST_F(ParserTraining, MisuseGivesTheUsage) {
-  struct Case {
-    const char* name;
-    int (*command)(int, char**);
-    std::vector<std::string> args;
-    const char* message;
-  } cases[] = {
-      {"unknown option", kitTrainParser, {"train-parser", "-x", "a", "b"}, "Error: unknown option -x.\n"},
-      {"one file", kitTrainParser, {"train-parser", "a"}, "Error: expected 2 file arguments, got 1.\n"},
-      {"bad penalty", kitTrainParser, {"train-parser", "-p", "l3", "a", "b"}, "Error: --penalty takes l2, l1 or none"},
-      {"bad cutoff", kitTrainParser, {"train-parser", "-c", "2x", "a", "b"}, "Error: --cutoff takes a whole number"},
-      {"bad direction", kitTrainParser, {"train-parser", "--direction=up", "a", "b"}, "Error: --direction takes"},
-      {"missing value", kitTrainParser, {"train-parser", "a", "b", "-s"}, "Error: missing value of -s.\n"},
-      {"no model", kitEvaluateParser, {"evaluate-parser", "gold"}, "Error: no model file given (-m).\n"},
-      {"bad driver", kitEvaluateParser, {"evaluate-parser", "-m", "m", "-d", "up", "g"}, "Error: --driver takes"},
-      {"bad lifting", kitEvaluateParser, {"evaluate-parser", "-m", "m", "-e", "4", "g"}, "Error: --lifting takes"},
-  };
-  for (Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::vector<char*> argv;
-    for (std::string& a : c.args) argv.push_back(&a[0]);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(c.command(static_cast<int>(argv.size()), argv.data()), 2);
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find(c.message), std::string::npos) << err;
-    EXPECT_NE(err.find("Usage: korvane-kit "), std::string::npos) << err;
-  }
-  const CommandRun help = runCommand(kitTrainParser, {"train-parser", "--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("Usage: korvane-kit train-parser [options] TRAIN MODEL\n", 0), 0u) << help.out;
-}
-
-TEST_F(ParserTraining, EvaluationFailures) {
-  const std::string model = tempPath("eval.model");
-  ASSERT_EQ(train(model, "ltr").status, 0);
-  const std::string narrow = tempPath("narrow.conll");
-  writeFile(narrow, "1 the DT 2\n2 dog NN 0\n\n");
-  CommandRun r = runCommand(kitEvaluateParser, {"evaluate-parser", "-m", model, "-t", templatePath, narrow});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Error: " + narrow + " line 1: a token row needs at least 10 columns"), std::string::npos)
-      << r.err;
-  r = runCommand(kitEvaluateParser, {"evaluate-parser", "-m", tempPath("none.model"), "-t", templatePath, narrow});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("Error: open file " + tempPath("none.model") + " for reading.\n"), std::string::npos);
-  // The parsed output must not replace the gold file.
-  r = runCommand(kitEvaluateParser,
-                 {"evaluate-parser", "-m", model, "-t", templatePath, "-o", treebankPath, treebankPath});
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(readFile(treebankPath), smallTreebank());
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "app/globals.h"
 #include "templates/template_reader.h"
 #include "test_files.h"
 

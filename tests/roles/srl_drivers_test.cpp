@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "parsing/parsing_drivers.h"
 #include "roles/srl_run.h"
 #include "roles_test_util.h"
 #include "templates/template_reader.h"

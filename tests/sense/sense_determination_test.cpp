@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "features/predicate_dictionary.h"
 #include "test_files.h"
 
 namespace {

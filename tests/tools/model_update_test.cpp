@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "maxent/me_model.h"
-#include "tools/tools_commands.h"
 #include "test_files.h"
 
 namespace {
@@ -146,37 +145,6 @@ TEST(ModelUpdateV2, MissingOldFileCreatesNothing) {
   modelUpdateV2(&o[0], &n[0]);
   testing::internal::GetCapturedStderr();
   EXPECT_FALSE(exists(newPath));
-}
-
-TEST(KitUpdateModel, ExitStatusAndUsage) {
-  const std::string oldPath = tempPath("kit.old"), newPath = tempPath("kit.new");
-  writeFile(oldPath, "NN U01:a 0.5\n");
-  auto run = [](std::vector<std::string> args, std::string* err, std::string* out = nullptr) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(&a[0]);
-    testing::internal::CaptureStderr();
-    testing::internal::CaptureStdout();
-    const int status = kitUpdateModel(static_cast<int>(argv.size()), argv.data());
-    const std::string o = testing::internal::GetCapturedStdout();
-    *err = testing::internal::GetCapturedStderr();
-    if (out) *out = o;
-    return status;
-  };
-  std::string err, out;
-  EXPECT_EQ(run({"update-model", oldPath, newPath}, &err), 0);
-  EXPECT_EQ(err, "");
-  EXPECT_EQ(readFile(newPath), "\nU01\na NN 0.5");
-
-  EXPECT_EQ(run({"update-model", oldPath}, &err), 2);
-  EXPECT_EQ(err.rfind("Usage: korvane-kit update-model OLD NEW\n", 0), 0u);
-  EXPECT_EQ(run({"update-model", "--bogus", oldPath, newPath}, &err), 2);
-  EXPECT_EQ(err.rfind("Error: unknown option --bogus.\nUsage: ", 0), 0u);
-  EXPECT_EQ(run({"update-model", "--help"}, &err, &out), 0);
-  EXPECT_EQ(out.rfind("Usage: korvane-kit update-model OLD NEW\n", 0), 0u);
-
-  const std::string missing = tempPath("kit_missing.old");
-  EXPECT_EQ(run({"update-model", missing, newPath}, &err), 1);
-  EXPECT_EQ(err, "Error: cannot open " + missing + " for reading.\n");
 }
 
 }  // namespace

@@ -1,0 +1,62 @@
+// Pseudo-projective transforms: projectivize, deprojectivize.
+#include <cstdio>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/commands/commands.h"
+#include "app/file_guard.h"
+#include "projectivity/projective_file.h"
+
+int runProjectivize(int argc, char** argv) {
+  CommandLine cl("projectivize",
+                 "Rewrites a dependency file (columns 8 head, 9 relation, counted from 0; sentences separated by\n"
+                 "empty lines) with every tree projective: heads are lifted to the grandparent first, to any\n"
+                 "token second; sentences neither strategy repairs are left out. Prints the counts.");
+  std::string input, output;
+  cl.positional("INPUT", input, "dependency file (- for standard input)");
+  cl.positional("OUTPUT", output, "file to write (- for standard output)");
+  if (const int status = cl.parse(argc, argv); status >= 0) return status;
+  FileGuard files;
+  InputFile& in = files.reads(input);
+  OutputFile& out = files.writes(output);
+  if (!files.check()) return 1;
+  ProjectiveGenCounts counts;
+  if (ProjectiveGen(in.path(), out.path(), &counts) != 1 || !out.commit()) return 1;
+  // The counts go to stderr when the file itself goes to standard output.
+  std::FILE* report = out.isStdout() ? stderr : stdout;
+  if (!cl.quiet()) {
+    std::fprintf(report, "sentences: %d\n", counts.sentences);
+    std::fprintf(report, "non-projective: %d\n", counts.nonProjective);
+    std::fprintf(report, "not repaired by grandparent lifting: %d\n", counts.notByGrandparent);
+    std::fprintf(report, "left out, not repaired: %d\n", counts.leftOut);
+    std::fprintf(report, "left out, malformed: %d\n", counts.malformed);
+    std::fprintf(report, "written: %d\n", counts.sentences - counts.leftOut - counts.malformed);
+  }
+  return 0;
+}
+
+int runDeprojectivize(int argc, char** argv) {
+  CommandLine cl("deprojectivize",
+                 "Turns relations of the form relation|marker in a dependency file back into arcs.");
+  std::string input, output, encoding = "2";
+  cl.choice(kitopt::kLifting, encoding,
+            "2: the head is a sibling whose relation is the marker (grandparent lifting); 3: any token whose "
+            "relation is the marker",
+            {"2", "3"});
+  cl.positional("INPUT", input, "dependency file (- for standard input)");
+  cl.positional("OUTPUT", output, "file to write (- for standard output)");
+  if (const int status = cl.parse(argc, argv); status >= 0) return status;
+  FileGuard files;
+  InputFile& in = files.reads(input);
+  OutputFile& out = files.writes(output);
+  if (!files.check()) return 1;
+  DeprojectivizeCounts counts;
+  if (deprojectivizeFile(in.path(), out.path(), encoding == "3" ? 3 : 2, &counts) != 1 || !out.commit()) return 1;
+  std::FILE* report = out.isStdout() ? stderr : stdout;
+  if (!cl.quiet()) {
+    std::fprintf(report, "sentences: %d\n", counts.sentences);
+    std::fprintf(report, "lifted labels decoded: %d\n", counts.decodedLabels);
+    std::fprintf(report, "left out, malformed: %d\n", counts.malformed);
+  }
+  return 0;
+}
