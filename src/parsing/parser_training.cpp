@@ -282,62 +282,6 @@ bool collectDynamicParserSamples(const std::string& templatePath, const std::str
 
 namespace {
 
-// Rewrites a projectivized file whose lifted arcs are marked, keeping only the
-// markers whose marked relations occur at least minCount times in it; the
-// others are taken off both the lifted token and its head. False after an
-// "Error: ..." message.
-bool keepFrequentMarkers(const std::string& inputPath, const std::string& outputPath, int minCount) {
-  std::map<std::string, long> counts;
-  for (int pass = 0; pass < 2; ++pass) {
-    std::FILE* in = std::fopen(inputPath.c_str(), "rb");
-    std::FILE* out = pass == 1 ? std::fopen(outputPath.c_str(), "wb") : nullptr;
-    if (in == nullptr || (pass == 1 && out == nullptr)) {
-      std::fprintf(stderr, "Error: open file %s.\n", in == nullptr ? inputPath.c_str() : outputPath.c_str());
-      if (in != nullptr) std::fclose(in);
-      return false;
-    }
-    SentenceReader reader(in);
-    TokenTable rows;
-    int firstLine = 0;
-    std::vector<_dppair> tree;
-    std::vector<std::vector<_dppair>> unusedArguments;
-    std::vector<int> unusedPredicates;
-    while (reader.next(rows, firstLine)) {
-      loadExtraDPInfo(rows, 1, tree, unusedArguments, unusedPredicates);
-      if (pass == 0) {
-        for (const _dppair& a : tree)
-          if (a.dprel.find('|') != std::string::npos) ++counts[a.dprel];
-        continue;
-      }
-      // Markers of the sentence that the lifted tokens and the heads both keep.
-      std::map<std::string, int> lifted, heads;
-      for (const _dppair& a : tree) {
-        const size_t bar = a.dprel.find('|');
-        if (bar == std::string::npos || counts[a.dprel] < minCount) continue;
-        ++(bar == 0 ? heads : lifted)[a.dprel.substr(bar)];
-      }
-      for (size_t k = 0; k < tree.size(); ++k) {
-        std::string& label = tree[k].dprel;
-        const size_t bar = label.find('|');
-        if (bar == std::string::npos) continue;
-        const std::string marker = label.substr(bar);
-        if (lifted.count(marker) > 0 && heads.count(marker) > 0 && counts[label] >= minCount) continue;
-        label = bar == 0 ? label.substr(1) : label.substr(0, bar);
-      }
-      for (size_t k = 0; k < rows.size(); ++k) writeProjectiveRow(out, rows[k], tree[k].head, tree[k].dprel);
-      std::fputc('\n', out);
-    }
-    const bool readFailed = std::ferror(in) != 0;
-    std::fclose(in);
-    const bool writeFailed = out != nullptr && (std::ferror(out) != 0 || std::fclose(out) != 0);
-    if (readFailed || writeFailed) {
-      std::fprintf(stderr, "Error: %s %s.\n", readFailed ? "read" : "write",
-                   readFailed ? inputPath.c_str() : outputPath.c_str());
-      return false;
-    }
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -374,8 +318,10 @@ bool trainParserModel(const std::string& treebankPath, const ParserTrainingOptio
   if (ProjectiveGen(&treebank[0], &projectivePath[0], &projectiveCounts, options.markLifted > 0) != 1) return false;
   ParserKitTempFile frequent("korvane-marked");
   if (options.markLifted > 0) {
-    if (!frequent.ok() || !keepFrequentMarkers(projectivePath, frequent.path(), options.markLifted)) return false;
-    projectivePath = frequent.path();
+    std::string frequentPath = frequent.path();
+    if (!frequent.ok() || keepFrequentMarkers(&projectivePath[0], &frequentPath[0], options.markLifted) != 1)
+      return false;
+    projectivePath = frequentPath;
     report.markedArcs = projectiveCounts.markedArcs;
   }
 

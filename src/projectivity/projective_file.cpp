@@ -1,5 +1,7 @@
 #include "projectivity/projective_file.h"
 
+#include <map>
+
 #include "parsing/dependency_info.h"
 #include "projectivity/projectivity.h"
 #include "text/line_utils.h"
@@ -238,6 +240,48 @@ int deprojectivizeFile(char* inputPath, char* outputPath, int encoding, Deprojec
 }
 
 int ProjectiveGen(char* inputPath, char* outputPath) { return ProjectiveGen(inputPath, outputPath, nullptr); }
+
+int keepFrequentMarkers(char* inputPath, char* outputPath, int minCount) {
+  std::map<std::string, long> counts;
+  std::vector<_dppair> tree;
+  TokenTable rows;
+  int firstLine = 0;
+  {
+    // The first reading only counts; its output goes nowhere.
+    SentenceFiles files;
+    if (!files.open(inputPath, const_cast<char*>("/dev/null"))) return -1;
+    while (files.nextSentence(rows, firstLine, [](int) {})) {
+      if (!readTree(rows, inputPath, firstLine, false, tree)) continue;
+      for (const _dppair& a : tree)
+        if (a.dprel.find('|') != std::string::npos) ++counts[a.dprel];
+    }
+    if (files.close() != 1) return -1;
+  }
+  SentenceFiles files;
+  if (!files.open(inputPath, outputPath)) return -1;
+  std::map<std::string, int> lifted, heads;
+  while (files.nextSentence(rows, firstLine, [](int) {})) {
+    if (!readTree(rows, inputPath, firstLine, false, tree)) continue;
+    // The markers of the sentence that a lifted token and a head both keep.
+    lifted.clear();
+    heads.clear();
+    for (const _dppair& a : tree) {
+      const size_t bar = a.dprel.find('|');
+      if (bar == std::string::npos || counts[a.dprel] < minCount) continue;
+      ++(bar == 0 ? heads : lifted)[a.dprel.substr(bar)];
+    }
+    for (_dppair& a : tree) {
+      const size_t bar = a.dprel.find('|');
+      if (bar == std::string::npos) continue;
+      const std::string marker = a.dprel.substr(bar);
+      if (lifted.count(marker) > 0 && heads.count(marker) > 0 && counts[a.dprel] >= minCount) continue;
+      a.dprel = bar == 0 ? a.dprel.substr(1) : a.dprel.substr(0, bar);
+    }
+    writeSentence(files.out, rows, tree);
+  }
+  return files.close();
+}
+
 
 namespace {
 

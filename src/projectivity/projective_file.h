@@ -42,6 +42,12 @@ int ProjectiveGen(char* inputPath, char* outputPath);
 int pseudoProjectiveHeadDecoder3(std::vector<_dppair>& tree);
 int pseudoProjectiveHeadDecoder2(std::vector<int>& heads, std::vector<std::string>& labels);
 
+// Rewrites a projectivized file whose lifted arcs are marked, keeping the
+// markers whose marked relations occur at least minCount times in it and
+// taking the others off both the lifted token and its head. 1, or -1 when a
+// file cannot be opened, read or written.
+int keepFrequentMarkers(char* inputPath, char* outputPath, int minCount);
+
 // Puts marked lifted arcs back (the marking of ProjectiveGen), with decoder
 // 2 or 3 (encoding) finding each lifted token's head. A decoder finds only a
 // head marked after the lifted token (it cuts every label as it reaches it),
