@@ -210,38 +210,28 @@ bool collectDynamicParserSamples(const std::string& templatePath, const std::str
       if (least < 0) break;  // cannot happen while input is left: a shift is always allowed
 
       // The sample's label: among the actions that lose nothing more, the
-      // one the explorer likes best; on a tie the static oracle's order
-      // (left arc, right arc, reduce, shift). An arc whose gold relation is
-      // known carries it; other arcs lose their arc anyway, and take the
-      // explorer's favourite relation.
+      // static oracle's order (left arc, right arc with their gold
+      // relations, reduce, shift), so that equally good choices (a reduce
+      // now or later) are always labelled alike; an arc that is not in the
+      // gold tree comes last, with the explorer's favourite relation (its
+      // arc is lost either way).
       std::string target;
-      double targetProbability = -1.0;
-      auto offer = [&](const std::string& label) {
-        if (costs.of(label) != least) return;
-        const int id = explorer.get_class_id(label);
-        const double p = id >= 0 && static_cast<size_t>(id) < probs.size() ? probs[static_cast<size_t>(id)] : 0.0;
-        if (p > targetProbability) {
-          target = label;
-          targetProbability = p;
-        }
-      };
       for (char code : {'2', '3'}) {
         const std::string& relation = code == '2' ? costs.leftRelation : costs.rightRelation;
-        if (!relation.empty()) {
-          offer(std::string(1, code) + ":" + relation);
-        } else {
-          std::string favourite;
-          double best = -1.0;
-          for (size_t id = 0; id < tags.size() && id < probs.size(); ++id)
-            if (!tags[id].empty() && tags[id][0] == code && probs[id] > best) {
-              best = probs[id];
-              favourite = tags[id];
-            }
-          if (!favourite.empty()) offer(favourite);
-        }
+        const std::string label = std::string(1, code) + ":" + relation;
+        if (target.empty() && !relation.empty() && costs.of(label) == least) target = label;
       }
-      offer("1");
-      offer("0");
+      if (target.empty() && costs.reduce == least) target = "1";
+      if (target.empty() && costs.shift == least) target = "0";
+      for (char code : {'2', '3'}) {
+        if (!target.empty() || (code == '2' ? costs.leftArc : costs.rightArc) != least) continue;
+        double best = -1.0;
+        for (size_t id = 0; id < tags.size() && id < probs.size(); ++id)
+          if (!tags[id].empty() && tags[id][0] == code && costs.of(tags[id]) == least && probs[id] > best) {
+            best = probs[id];
+            target = tags[id];
+          }
+      }
       if (target.empty()) break;
       sample.label_str = target;
       model.add_training_sample(sample);
