@@ -70,6 +70,8 @@ constexpr OptionName kBeamWidth{'b', "beam-width", "N", nullptr};     // partial
 constexpr OptionName kOracle{'\0', "oracle", "KIND", nullptr};         // static or dynamic
 constexpr OptionName kExplore{'\0', "explore", "P", nullptr};          // dynamic oracle's sampling rate
 constexpr OptionName kExplorerIterations{'\0', "explorer-iterations", "N", nullptr};
+constexpr OptionName kExplorerFolds{'\0', "explorer-folds", "N", nullptr};
+constexpr OptionName kStaticSamples{'\0', "static-samples", nullptr, nullptr};  // with the dynamic ones
 constexpr OptionName kMarkLifted{'\0', "mark-lifted", "N", nullptr};   // mark lifted arcs seen N times
 // Every command has these.
 constexpr OptionName kQuiet{'q', "quiet", nullptr, nullptr};

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -295,6 +296,73 @@ bool estimate(ME_Model& model, const ParserTrainingOptions& options, const ME_Tr
   return true;
 }
 
+bool noActions(const std::string& treebankPath) {
+  std::fprintf(stderr, "Error: %s yields no training action (no sentence of two or more tokens).\n",
+               treebankPath.c_str());
+  return false;
+}
+
+// Cuts a projective file into consecutive parts of about equal numbers of
+// sentences: held[k] holds part k, rest[k] all the others.
+bool splitIntoFolds(const std::string& path, int folds, std::vector<std::unique_ptr<ParserKitTempFile>>& held,
+                    std::vector<std::unique_ptr<ParserKitTempFile>>& rest) {
+  long sentences = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) {
+      std::fprintf(stderr, "Error: open file %s for reading.\n", path.c_str());
+      return false;
+    }
+    std::vector<std::FILE*> heldOut, restOut;
+    bool ok = true;
+    if (pass == 1) {
+      for (int k = 0; k < folds && ok; ++k) {
+        held.emplace_back(new ParserKitTempFile("korvane-fold"));
+        rest.emplace_back(new ParserKitTempFile("korvane-rest"));
+        ok = held.back()->ok() && rest.back()->ok();
+        if (!ok) break;
+        heldOut.push_back(std::fopen(held.back()->path().c_str(), "wb"));
+        restOut.push_back(std::fopen(rest.back()->path().c_str(), "wb"));
+        ok = heldOut.back() != nullptr && restOut.back() != nullptr;
+      }
+    }
+    SentenceReader reader(in);
+    TokenTable rows;
+    int firstLine = 0;
+    long index = 0;
+    const long per = (sentences + folds - 1) / (folds > 0 ? folds : 1);
+    while (ok && reader.next(rows, firstLine)) {
+      if (pass == 0) {
+        ++sentences;
+        continue;
+      }
+      const int part = per > 0 ? static_cast<int>(index / per) : 0;
+      ++index;
+      for (int k = 0; k < folds; ++k) {
+        std::FILE* out = k == part ? heldOut[static_cast<size_t>(k)] : restOut[static_cast<size_t>(k)];
+        for (const std::vector<std::string>& row : rows) {
+          for (size_t c = 0; c < row.size(); ++c) {
+            if (c > 0) std::fputc(' ', out);
+            std::fwrite(row[c].data(), 1, row[c].size(), out);
+          }
+          std::fputc('\n', out);
+        }
+        std::fputc('\n', out);
+      }
+    }
+    std::fclose(in);
+    for (std::FILE* f : heldOut)
+      if (f != nullptr && std::fclose(f) != 0) ok = false;
+    for (std::FILE* f : restOut)
+      if (f != nullptr && std::fclose(f) != 0) ok = false;
+    if (!ok) {
+      std::fprintf(stderr, "Error: cannot write the parts of %s.\n", path.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool trainParserModel(const std::string& treebankPath, const ParserTrainingOptions& options, ME_Model& model,
@@ -315,25 +383,56 @@ bool trainParserModel(const std::string& treebankPath, const ParserTrainingOptio
     report.markedArcs = projectiveCounts.markedArcs;
   }
 
-  if (options.onPhase && options.dynamicOracle) options.onPhase("explorer (static oracle)");
-  ME_Model explorer;
-  ME_Model& first = options.dynamicOracle ? explorer : model;
-  if (!collectParserSamples(options.templatePath, projectivePath, options.inverse, first, report.counts)) return false;
-  if (report.counts.samples == 0) {
-    std::fprintf(stderr, "Error: %s yields no training action (no sentence of two or more tokens).\n",
-                 treebankPath.c_str());
-    return false;
-  }
-  ME_TrainOptions estimator = options.estimator;
-  if (options.dynamicOracle) estimator.max_iterations = options.explorerIterations;
-  if (!estimate(first, options, estimator, report, start)) return false;
-  if (options.dynamicOracle) {
-    if (options.onPhase) options.onPhase("dynamic oracle");
-    if (!collectDynamicParserSamples(options.templatePath, projectivePath, options.inverse, explorer,
-                                     options.dynamic, model, report.counts))
+  if (!options.dynamicOracle) {
+    if (!collectParserSamples(options.templatePath, projectivePath, options.inverse, model, report.counts))
       return false;
+    if (report.counts.samples == 0) return noActions(treebankPath);
     if (!estimate(model, options, options.estimator, report, start)) return false;
+    report.seconds = secondsSince(start);
+    return true;
   }
+
+  // Dynamic oracle: each part of the treebank is parsed by an explorer that
+  // was trained on the other parts (with one part, on all of it), so that
+  // the explorer makes the kind of mistakes it makes on new text.
+  const int folds = options.explorerFolds > 1 ? options.explorerFolds : 1;
+  std::vector<std::unique_ptr<ParserKitTempFile>> held, rest;
+  if (folds > 1 && !splitIntoFolds(projectivePath, folds, held, rest)) return false;
+  ME_TrainOptions explorerEstimator = options.estimator;
+  explorerEstimator.max_iterations = options.explorerIterations;
+  ParserSampleCounts dynamicCounts;
+  for (int k = 0; k < folds; ++k) {
+    const std::string trainPart = folds > 1 ? rest[static_cast<size_t>(k)]->path() : projectivePath;
+    const std::string parsePart = folds > 1 ? held[static_cast<size_t>(k)]->path() : projectivePath;
+    if (options.onPhase) {
+      const std::string phase = "explorer " + std::to_string(k + 1) + "/" + std::to_string(folds) + " (static oracle)";
+      options.onPhase(phase.c_str());
+    }
+    ME_Model explorer;
+    if (!collectParserSamples(options.templatePath, trainPart, options.inverse, explorer, report.counts)) return false;
+    if (report.counts.samples == 0) return noActions(treebankPath);
+    if (!estimate(explorer, options, explorerEstimator, report, start)) return false;
+    if (options.onPhase) {
+      const std::string phase = "dynamic oracle " + std::to_string(k + 1) + "/" + std::to_string(folds);
+      options.onPhase(phase.c_str());
+    }
+    ParserSampleCounts partCounts;
+    if (!collectDynamicParserSamples(options.templatePath, parsePart, options.inverse, explorer, options.dynamic,
+                                     model, partCounts))
+      return false;
+    dynamicCounts.sentences += partCounts.sentences;
+    dynamicCounts.underivable += partCounts.underivable;
+    dynamicCounts.samples += partCounts.samples;
+  }
+  if (options.keepStatic) {
+    if (options.onPhase) options.onPhase("static oracle");
+    ParserSampleCounts staticCounts;
+    if (!collectParserSamples(options.templatePath, projectivePath, options.inverse, model, staticCounts))
+      return false;
+    dynamicCounts.samples += staticCounts.samples;
+  }
+  report.counts = dynamicCounts;
+  if (!estimate(model, options, options.estimator, report, start)) return false;
   report.seconds = secondsSince(start);
   return true;
 }

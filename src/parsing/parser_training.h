@@ -55,8 +55,13 @@ struct ParserTrainingOptions {
   // oracle's samples with explorerIterations iterations, then the samples of
   // the states it reaches on the treebank, labelled by the dynamic oracle,
   // make the model.
+  // With explorerFolds above 1 the treebank is cut into that many parts and
+  // each part is parsed by an explorer trained on the others; keepStatic adds
+  // the static oracle's samples of the whole treebank to the dynamic ones.
   bool dynamicOracle = false;
   int explorerIterations = 50;
+  int explorerFolds = 1;
+  bool keepStatic = false;
   DynamicOracleOptions dynamic;
   // Above 0: lifted arcs are marked in their relations (see ProjectiveGen)
   // where the marked relation occurs at least this many times.

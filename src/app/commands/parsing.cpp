@@ -224,6 +224,12 @@ int runTrainParser(int argc, char** argv) {
             0.0, 1.0);
   cl.option(kitopt::kExplorerIterations, options.explorerIterations, "dynamic oracle: the explorer's iterations", 1,
             100000);
+  cl.option(kitopt::kExplorerFolds, options.explorerFolds,
+            "dynamic oracle: cut TRAIN into N parts and parse each with an explorer trained on the others (1: "
+            "one explorer, trained on all of TRAIN)",
+            1, 100);
+  cl.flag(kitopt::kStaticSamples, options.keepStatic,
+          "dynamic oracle: learn the static oracle's samples of TRAIN too");
   cl.option(kitopt::kMarkLifted, options.markLifted,
             "mark the arcs projectivizing lifts in their relations (relation|R on the lifted token, |R on its "
             "original head, R that head's relation) wherever the marked relation occurs at least N times, so "
