@@ -17,6 +17,9 @@
 //        if (!files.check()) return 1;
 //        if (libraryCall(in.path(), out.path()) != 1) return 1;   // messages: the library's
 //        return out.commit() ? 0 : 1;
+//      A report on standard output ends with `return stdoutWritten() ? 0 : 1;`.
+//      Models: shippedFileOrSay() and applyManifest() (app/model_choice.h).
+//      Long jobs: ProgressLine (app/messages.h).
 //   2. Declare it in src/app/commands/commands.h and add a row to the table
 //      in src/app/commands/commands.cpp (and the .cpp to src/app/CMakeLists.txt).
 //   3. Use the spellings of kitopt below for their meanings; a new meaning gets
@@ -61,6 +64,7 @@ constexpr OptionName kNombank{'\0', "nombank", "FILE", nullptr};
 constexpr OptionName kMap{'\0', "map", "FILE", nullptr};  // key-value file of the relation features
 constexpr OptionName kFinish{'\0', "finish", "MODE", nullptr};
 constexpr OptionName kCandidates{'\0', "candidates", "SET", nullptr};
+constexpr OptionName kFindPredicates{'\0', "find-predicates", nullptr, nullptr};
 constexpr OptionName kInputKind{'\0', "input", "KIND", nullptr};  // what an input file holds
 constexpr OptionName kLines{'\0', "lines", "KIND", nullptr};      // what one line of raw text is
 constexpr OptionName kSteps{'\0', "steps", "LIST", nullptr};      // analyses to run

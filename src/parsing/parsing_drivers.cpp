@@ -300,7 +300,7 @@ int runDriver(char* templatePath, char* modelPath, char* inputPath, char* output
   DriverRun run;
   run.beamWidth = beamWidth;
   if (!run.model.load_from_fileV2(modelPath)) {
-    std::fprintf(stderr, "Error: model file %s missing.\n", modelPath);
+    std::fprintf(stderr, "Error: model file %s does not load.\n", modelPath);
     return -1;
   }
   if (showTags(run.model, run.tags) <= 0) {

@@ -123,7 +123,13 @@ void senseRows(const TokenTable& driver, const std::vector<int>& predicates,
 
 void writeRoleColumns(conllu::Sentence& s, const std::vector<int>& predicates, const std::vector<std::string>& senses,
                       const std::vector<std::vector<std::string>>& roles, bool longSpelling) {
-  if (predicates.empty()) return;
+  if (predicates.empty()) {
+    for (conllu::Word& w : s.words) {
+      w.cols.resize(conllu::kColumns);
+      w.cols.push_back(kNone);
+    }
+    return;
+  }
   std::vector<int> predicateOf(s.words.size(), -1);
   for (size_t j = 0; j < predicates.size(); ++j) predicateOf[static_cast<size_t>(predicates[j])] = static_cast<int>(j);
   for (size_t i = 0; i < s.words.size(); ++i) {

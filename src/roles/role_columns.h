@@ -62,7 +62,7 @@ void senseRows(const TokenTable& driver, const std::vector<int>& predicates,
 
 // Replaces columns 11 and after by the senses and one role column per
 // predicate ("V" on the predicate, long spelling when asked). Without
-// predicates the sentence is left as it is.
+// predicates the rows end with column 11 as "_".
 void writeRoleColumns(conllu::Sentence& s, const std::vector<int>& predicates, const std::vector<std::string>& senses,
                       const std::vector<std::vector<std::string>>& roles, bool longSpelling);
 

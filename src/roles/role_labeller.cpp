@@ -67,8 +67,9 @@ std::string RoleLabeller::rolesetOf(const std::vector<std::string>& row, const s
   return row[kDriverColumns - 1] + "." + name;
 }
 
-bool RoleLabeller::label(conllu::Sentence& s, const std::string& file, std::string& error) {
+bool RoleLabeller::label(conllu::Sentence& s, const std::string& file, std::string& error, RoleAnnotation* found) {
   error.clear();
+  if (found != nullptr) *found = RoleAnnotation();
   RoleAnnotation given;
   if (!readRoleColumns(s, file, given, error)) return false;
   const bool finds = findsPredicates(driver_);
@@ -84,7 +85,10 @@ bool RoleLabeller::label(conllu::Sentence& s, const std::string& file, std::stri
     error = "Error: " + file + " line " + std::to_string(s.firstLine) + ": the templates read a column the rows lack";
     return false;
   }
-  if (predicates.empty()) return true;
+  if (predicates.empty()) {
+    if (given.hasSenseColumn) writeRoleColumns(s, predicates, {}, {}, false);
+    return true;
+  }
   // Rows of found predicates need their marker for the sense fallback.
   if (finds) driverRows(s, predicates, state_.rows);
   TokenTable table;
@@ -98,6 +102,12 @@ bool RoleLabeller::label(conllu::Sentence& s, const std::string& file, std::stri
   for (const auto& list : given.roles)
     for (const std::string& r : list) anyGiven = anyGiven || r != "_";
   writeRoleColumns(s, predicates, senses, roles, given.longSpelling || !anyGiven);
+  if (found != nullptr) {
+    found->predicates = predicates;
+    found->senses = senses;
+    found->roles = roles;
+    found->hasSenseColumn = true;
+  }
   return true;
 }
 

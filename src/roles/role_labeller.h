@@ -12,7 +12,9 @@
 // xueext drivers, the words the driver finds). It writes column 11 (the
 // roleset, lemma.NN, chosen by sense determination from the predicate
 // dictionaries and the roles just found) and one role column per predicate.
-// Sentences without predicates are left as they are. The labeller uses the
+// Sentences without predicates are left as they are (with a finding
+// driver, a sentence where none is found keeps column 11 as "_" and loses
+// its role columns). The labeller uses the
 // process-wide predicate dictionaries and is not for concurrent use.
 #ifndef KORVANE_ROLES_ROLE_LABELLER_H
 #define KORVANE_ROLES_ROLE_LABELLER_H
@@ -22,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "roles/role_columns.h"
 #include "roles/srl_questions.h"
 #include "roles/srl_sentence.h"
 #include "text/conllu.h"
@@ -42,9 +45,11 @@ class RoleLabeller {
   // in error (empty when a loader has printed its own message).
   bool load(const LabellerFiles& files, Driver driver, std::string& error);
 
-  // Labels one sentence in place. false with "Error: FILE line N: ..." when
-  // its role columns are malformed; the sentence is then unchanged.
-  bool label(conllu::Sentence& s, const std::string& file, std::string& error);
+  // Labels one sentence in place; `found`, when given, receives the
+  // predicates, rolesets and roles (short spelling) written. false with
+  // "Error: FILE line N: ..." when its role columns are malformed; the
+  // sentence is then unchanged.
+  bool label(conllu::Sentence& s, const std::string& file, std::string& error, RoleAnnotation* found = nullptr);
 
   Driver driver() const { return driver_; }
   // The loaded model and templates (load() must have succeeded).

@@ -11,17 +11,18 @@
 
 namespace roles {
 
-bool forEachAnnotated(const std::string& path,
+bool forEachAnnotated(const std::string& path, const std::string& name,
                       const std::function<bool(conllu::Sentence&, RoleAnnotation&, std::string& error)>& fn,
                       std::string& error) {
   error.clear();
+  const std::string shown = name.empty() ? path : name;
   const bool stdinput = path == "-";
   std::FILE* in = stdinput ? stdin : std::fopen(path.c_str(), "rb");
   if (in == nullptr) {
-    error = "Error: cannot open " + path + ": " + std::strerror(errno);
+    error = "Error: cannot open " + shown + ": " + std::strerror(errno);
     return false;
   }
-  conllu::Reader reader(in, path);
+  conllu::Reader reader(in, shown);
   conllu::Sentence s;
   RoleAnnotation annotation;
   bool ok = true;
@@ -33,7 +34,7 @@ bool forEachAnnotated(const std::string& path,
       ok = false;
       break;
     }
-    if (!readRoleColumns(s, path, annotation, error) || !fn(s, annotation, error)) {
+    if (!readRoleColumns(s, shown, annotation, error) || !fn(s, annotation, error)) {
       ok = false;
       break;
     }
@@ -42,9 +43,10 @@ bool forEachAnnotated(const std::string& path,
   return ok;
 }
 
-bool buildSenseBanks(const std::string& path, std::string& propbank, std::string& nombank, BankCounts& counts,
+bool buildSenseBanks(const std::string& path, const std::string& name, std::string& propbank, std::string& nombank, BankCounts& counts,
                      std::string& error) {
   counts = BankCounts();
+  const std::string shown = name.empty() ? path : name;
   SenseBankBuilder bank;
   TokenTable rows, table;
   auto add = [&](conllu::Sentence& s, RoleAnnotation& a, std::string& err) {
@@ -56,14 +58,14 @@ bool buildSenseBanks(const std::string& path, std::string& propbank, std::string
       const size_t p = static_cast<size_t>(a.predicates[j]);
       std::string lemma, sense;
       if (!rolesetSense(a.senses[j], lemma, sense)) {
-        err = "Error: " + path + " line " + std::to_string(s.words[p].line) + ": roleset '" + a.senses[j] +
+        err = "Error: " + shown + " line " + std::to_string(s.words[p].line) + ": roleset '" + a.senses[j] +
               "' has no sense number (lemma.NN)";
         return false;
       }
       const std::string& key = rows[p][6];
       if (key.empty() || key.find_first_of(" \t") != std::string::npos) {
         std::fprintf(stderr, "Warning: %s line %ld: lemma '%s' cannot be a dictionary key; predicate left out.\n",
-                     path.c_str(), s.words[p].line, key.c_str());
+                     shown.c_str(), s.words[p].line, key.c_str());
         continue;
       }
       const bool verbal = !rows[p][7].empty() && rows[p][7][0] == 'V';
@@ -72,7 +74,7 @@ bool buildSenseBanks(const std::string& path, std::string& propbank, std::string
     }
     return true;
   };
-  if (!forEachAnnotated(path, add, error)) return false;
+  if (!forEachAnnotated(path, shown, add, error)) return false;
   propbank = bank.text(true);
   nombank = bank.text(false);
   counts.verbalLemmas = static_cast<long>(bank.lemmas(true));

@@ -12,10 +12,11 @@
 
 namespace roles {
 
-// Calls fn for every sentence of a CoNLL-U file with its role annotation.
-// Stops with false and an "Error: ..." in error at the first malformed
-// sentence, unreadable input, or when fn returns false (fn sets error).
-bool forEachAnnotated(const std::string& path,
+// Calls fn for every sentence of a CoNLL-U file with its role annotation;
+// messages name the file `name` (path when empty). Stops with false and an
+// "Error: ..." in error at the first malformed sentence, unreadable input,
+// or when fn returns false (fn sets error).
+bool forEachAnnotated(const std::string& path, const std::string& name,
                       const std::function<bool(conllu::Sentence&, RoleAnnotation&, std::string& error)>& fn,
                       std::string& error);
 
@@ -29,7 +30,7 @@ struct BankCounts {
 // Both predicate dictionaries from the senses and roles of an annotated
 // file: predicates whose XPOS begins with V go to the verbal one. A roleset
 // without a sense number is an error naming its line.
-bool buildSenseBanks(const std::string& path, std::string& propbank, std::string& nombank, BankCounts& counts,
+bool buildSenseBanks(const std::string& path, const std::string& name, std::string& propbank, std::string& nombank, BankCounts& counts,
                      std::string& error);
 
 struct RoleScores {

@@ -78,6 +78,7 @@ bool collectRoleSamples(const TrainSettings& settings, ME_Model& model, TrainCou
   if (!readable(settings.trainPath, error)) return false;
   _trainFlag = false;
 
+  const std::string shown = settings.trainName.empty() ? settings.trainPath : settings.trainName;
   const bool finds = findsPredicates(settings.driver);
   SrlSentence state;
   GoldRoles gold;
@@ -97,7 +98,7 @@ bool collectRoleSamples(const TrainSettings& settings, ME_Model& model, TrainCou
     pending.clear();
     bool reached = false;
     if (!goldQuestions(m, settings.driver, state, gold, sink, reached)) {
-      err = "Error: " + settings.trainPath + " line " + std::to_string(s.firstLine) +
+      err = "Error: " + shown + " line " + std::to_string(s.firstLine) +
             ": the templates read a column the rows lack";
       return false;
     }
@@ -114,7 +115,7 @@ bool collectRoleSamples(const TrainSettings& settings, ME_Model& model, TrainCou
     }
     return true;
   };
-  const bool ok = forEachAnnotated(settings.trainPath, add, error);
+  const bool ok = forEachAnnotated(settings.trainPath, shown, add, error);
   counts.sampleSeconds = secondsSince(start);
   if (!settings.quiet)
     std::fprintf(stderr, "#seq=%ld,#sample=%ld\n", counts.sentences, counts.samples);
@@ -124,7 +125,8 @@ bool collectRoleSamples(const TrainSettings& settings, ME_Model& model, TrainCou
 bool trainRoleModel(const TrainSettings& settings, ME_Model& model, TrainCounts& counts, std::string& error) {
   if (!collectRoleSamples(settings, model, counts, error)) return false;
   if (counts.samples == 0) {
-    error = "Error: " + settings.trainPath + " yields no training question (no predicate in a sentence of two or "
+    error = "Error: " + (settings.trainName.empty() ? settings.trainPath : settings.trainName) +
+            " yields no training question (no predicate in a sentence of two or "
             "more words).";
     return false;
   }

@@ -15,6 +15,7 @@ namespace roles {
 
 struct TrainSettings {
   std::string trainPath;
+  std::string trainName;  // the training file as messages name it; trainPath when empty
   std::string templatePath;
   std::string propbank;  // predicate dictionaries for the recommendation features; empty: none
   std::string nombank;

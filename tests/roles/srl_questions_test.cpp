@@ -38,7 +38,7 @@ long unreachedSentences(const std::string& path, long& sentences) {
     if (!reached) ++unreached;
     return true;
   };
-  EXPECT_TRUE(roles::forEachAnnotated(path, replay, error)) << error;
+  EXPECT_TRUE(roles::forEachAnnotated(path, "", replay, error)) << error;
   return unreached;
 }
 
@@ -70,7 +70,7 @@ TEST(SrlQuestionsTest, TrainingFeaturesEqualLabellingFeatures) {
   const std::string prop = testing::TempDir() + "roles_q.propbank", nom = testing::TempDir() + "roles_q.nombank";
   std::string propText, nomText, error;
   roles::BankCounts counts;
-  ASSERT_TRUE(roles::buildSenseBanks(kFixture, propText, nomText, counts, error)) << error;
+  ASSERT_TRUE(roles::buildSenseBanks(kFixture, "", propText, nomText, counts, error)) << error;
   writeFile(prop, propText);
   writeFile(nom, nomText);
   for (roles::Driver driver : {roles::Driver::kMulti, roles::Driver::kXue, roles::Driver::kNivre,
@@ -127,7 +127,7 @@ TEST(SrlQuestionsTest, TrainingFeaturesEqualLabellingFeatures) {
       EXPECT_EQ(found.roles, gold.roles) << s.firstLine;
       return true;
     };
-    ASSERT_TRUE(roles::forEachAnnotated(kFixture, label, error)) << error;
+    ASSERT_TRUE(roles::forEachAnnotated(kFixture, "", label, error)) << error;
     std::vector<std::string> names(static_cast<size_t>(samples.feature_names.count));
     for (const auto& entry : samples.feature_names.ids) names[static_cast<size_t>(entry.second)] = entry.first;
     ASSERT_EQ(asked.size(), samples.training_samples.size());
@@ -150,7 +150,7 @@ TEST(RoleLabellerTest, LabelsMarkedPredicatesAndLeavesTheRest) {
   const std::string prop = testing::TempDir() + "roles_l.propbank", nom = testing::TempDir() + "roles_l.nombank";
   std::string propText, nomText, error;
   roles::BankCounts counts;
-  ASSERT_TRUE(roles::buildSenseBanks(kFixture, propText, nomText, counts, error)) << error;
+  ASSERT_TRUE(roles::buildSenseBanks(kFixture, "", propText, nomText, counts, error)) << error;
   writeFile(prop, propText);
   writeFile(nom, nomText);
   roles::TrainSettings settings;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/messages.h"
 
 const std::vector<KitCommand>& kitCommands() {
   static const std::vector<KitCommand> kCommands = {
@@ -20,6 +21,10 @@ const std::vector<KitCommand>& kitCommands() {
       {"deprojectivize", runDeprojectivize, "decode lifted arcs of a projectivized file"},
       {"srl", runSrl, "label the semantic roles of every predicate"},
       {"sense", runSense, "choose a sense for every predicate"},
+      {"build-bank", runBuildBank, "write predicate dictionaries from an annotated CoNLL-U file"},
+      {"train-srl", runTrainSrl, "train a role model from an annotated CoNLL-U file"},
+      {"label-roles", runLabelRoles, "label the senses and roles of the predicates of a CoNLL-U file"},
+      {"evaluate-srl", runEvaluateSrl, "label an annotated CoNLL-U file and report role and sense scores"},
       {"update-model", runUpdateModel, "convert an older-format model file to the current format"},
       {"annotate", runAnnotate, "English text to CoNLL-U: tokens, sentences, tags, lemmas, trees"},
       {"build-tokenizer", runBuildTokenizer, "learn the English tokenizer's lists from a treebank"},
@@ -56,8 +61,11 @@ int kitMain(int argc, char** argv) {
     std::printf("%s\n", kitVersionLine("").c_str());
     return 0;
   }
-  for (const KitCommand& c : kitCommands())
-    if (first == c.name) return c.run(argc - 1, argv + 1);
+  for (const KitCommand& c : kitCommands()) {
+    if (first != c.name) continue;
+    MessageFilter messages;
+    return c.run(argc - 1, argv + 1);
+  }
   std::fprintf(stderr, "%s: error: unknown command '%s'\nTry '%s --help' for the list of commands.\n", kKitProgram,
                first.c_str(), kKitProgram);
   return 2;

@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/commands/commands.h"
 #include "app/file_guard.h"
+#include "app/messages.h"
 #include "app/model_choice.h"
 #include "maxent/me_model.h"
 #include "parsing/conllu_parsing.h"
@@ -114,7 +115,10 @@ bool chooseParser(const CommandLine& cl, std::string& model, std::string& templa
     std::fprintf(stderr, "Warning: the %s driver reads %s, but %s was trained for %s (%s).\n", driver.c_str(),
                  reads == "rtl" ? "right to left" : "left to right", model.c_str(),
                  direction == "rtl" ? "right to left" : "left to right", manifest.path.c_str());
-  return templateOrDefault(templatePath);
+  if (!templateOrDefault(templatePath)) return false;
+  if (cl.verbose())
+    std::fprintf(stderr, "model %s, templates %s, driver %s\n", model.c_str(), templatePath.c_str(), driver.c_str());
+  return true;
 }
 
 }  // namespace
@@ -145,10 +149,10 @@ int runParse(int argc, char** argv) {
   if (!chooseParser(cl, model, templatePath, driver)) return 1;
   FileGuard files;
   InputFile& in = files.reads(input);
-  files.reads(model);
-  files.reads(templatePath);
+  files.readsText(model);
+  files.readsText(templatePath);
   OutputFile& out = files.writes(output);
-  if (!files.check()) return 1;
+  if (!files.check() || !templateFileUsable(templatePath)) return 1;
   const int decoder = lifting == "none" ? 0 : lifting == "2" ? 2 : 3;
   std::unique_ptr<ParserKitTempFile> copy;
   std::string inputPath;
@@ -243,16 +247,18 @@ int runTrainParser(int argc, char** argv) {
   options.inverse = direction == "rtl";
   options.dynamicOracle = oracle == "dynamic";
   if (!templateOrDefault(options.templatePath)) return 1;
-  if (cl.quiet()) options.estimator.progress = nullptr;
+  ProgressLine iterations(cl, "iterations");
+  estimatorProgress(cl, iterations, options.estimator);
 
   FileGuard files;
   InputFile& in = files.reads(trainPath);
-  files.reads(options.templatePath);
+  files.readsText(options.templatePath);
   OutputFile& out = files.writes(modelPath);
-  if (!files.check()) return 1;
+  if (!files.check() || !templateFileUsable(options.templatePath)) return 1;
 
   if (!cl.quiet()) {
     options.onSamples = [&](const ME_Model& model, const ParserTrainingReport& r) {
+      iterations.finish();
       std::fprintf(stderr,
                    "sentences=%d (%d left out) samples=%ld actions=%d feature names=%d features=%d (cutoff %d), "
                    "%.1f s\n",
@@ -260,10 +266,15 @@ int runTrainParser(int argc, char** argv) {
                    model.feature_names.count, model.feature_bag.Size(), options.cutoff, r.collectSeconds);
     };
   }
-  if (!cl.quiet()) options.onPhase = [](const char* phase) { std::fprintf(stderr, "== %s\n", phase); };
+  if (!cl.quiet())
+    options.onPhase = [&iterations](const char* phase) {
+      iterations.finish();
+      std::fprintf(stderr, "== %s\n", phase);
+    };
   ME_Model model;
   ParserTrainingReport report;
   if (!trainParserModel(in.path(), options, model, report)) return 1;
+  iterations.finish();
   if (!cl.quiet() && options.markLifted > 0)
     std::fprintf(stderr, "lifted arcs marked: %d\n", report.markedArcs);
   if (!cl.quiet())
@@ -302,10 +313,10 @@ int runEvaluateParser(int argc, char** argv) {
 
   FileGuard files;
   InputFile& gold = files.reads(goldPath);
-  files.reads(model);
-  files.reads(templatePath);
+  files.readsText(model);
+  files.readsText(templatePath);
   OutputFile* kept = output.empty() ? nullptr : &files.writes(output);
-  if (!files.check()) return 1;
+  if (!files.check() || !templateFileUsable(templatePath)) return 1;
   // Parsed into a file of our own, which the scoring reads back; a kept copy
   // goes to the output afterwards (which may be a pipe or a device).
   ParserKitTempFile parsed("korvane-parsed");
@@ -375,10 +386,7 @@ int runEvaluateParser(int argc, char** argv) {
   std::printf("punctuation excluded: UAS %.2f%%  LAS %.2f%%\n", np.percent(np.heads), np.percent(np.labelled));
   std::printf("speed: %.1f sentences/s (%.2f s parsing after %.2f s model loading)\n",
               parseSeconds > 0 ? result.sentences / parseSeconds : 0.0, parseSeconds, loadSeconds);
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    std::fprintf(stderr, "Error: write to standard output failed.\n");
-    return 1;
-  }
+  if (!stdoutWritten()) return 1;
   if (conlluCounts.skipped > 0) {
     std::fprintf(stderr, "Error: %ld malformed sentence%s of %s left out of the scores.\n", conlluCounts.skipped,
                  conlluCounts.skipped == 1 ? "" : "s", goldPath.c_str());

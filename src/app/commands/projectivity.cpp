@@ -50,7 +50,7 @@ int runProjectivize(int argc, char** argv) {
       std::fprintf(report, "lifted arcs marked: %d (original heads that could not carry the mark: %d)\n",
                    counts.markedArcs, counts.unmarkedHeads);
   }
-  return 0;
+  return stdoutWritten() ? 0 : 1;
 }
 
 int runDeprojectivize(int argc, char** argv) {
@@ -76,5 +76,5 @@ int runDeprojectivize(int argc, char** argv) {
     std::fprintf(report, "lifted labels decoded: %d\n", counts.decodedLabels);
     std::fprintf(report, "left out, malformed: %d\n", counts.malformed);
   }
-  return 0;
+  return stdoutWritten() ? 0 : 1;
 }
