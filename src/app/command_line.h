@@ -69,6 +69,14 @@ constexpr OptionName kInputKind{'\0', "input", "KIND", nullptr};  // what an inp
 constexpr OptionName kLines{'\0', "lines", "KIND", nullptr};      // what one line of raw text is
 constexpr OptionName kSteps{'\0', "steps", "LIST", nullptr};      // analyses to run
 constexpr OptionName kModels{'\0', "models", "DIR", nullptr};     // folder of the shipped models
+// Dependency-parser training and search.
+constexpr OptionName kBeamWidth{'b', "beam-width", "N", nullptr};     // partial parses a beam keeps
+constexpr OptionName kOracle{'\0', "oracle", "KIND", nullptr};         // static or dynamic
+constexpr OptionName kExplore{'\0', "explore", "P", nullptr};          // dynamic oracle's sampling rate
+constexpr OptionName kExplorerIterations{'\0', "explorer-iterations", "N", nullptr};
+constexpr OptionName kExplorerFolds{'\0', "explorer-folds", "N", nullptr};
+constexpr OptionName kStaticSamples{'\0', "static-samples", nullptr, nullptr};  // with the dynamic ones
+constexpr OptionName kMarkLifted{'\0', "mark-lifted", "N", nullptr};   // mark lifted arcs seen N times
 // Every command has these.
 constexpr OptionName kQuiet{'q', "quiet", nullptr, nullptr};
 constexpr OptionName kVerbose{'v', "verbose", nullptr, nullptr};

@@ -8,6 +8,7 @@
 
 #include "labels/mini_string_bag.h"
 #include "templates/builtin_templates.h"
+#include "templates/parser_step_codes.h"
 #include "text/line_utils.h"
 #include "text/text_check.h"
 
@@ -133,6 +134,16 @@ const StepName kStepNames[] = {
     {"wordnetbase", 211},
     {"chnprefix", 220},
     {"chnsuffix", 221},
+    // Dependency-parser features (240-279, templates/parser_step_codes.h):
+    // steps that move the node, then value functions.
+    {"parent", 240},
+    {"lchild", 241},
+    {"rchild", 242},
+    {"lvalency", 243},
+    {"rvalency", 244},
+    {"llabelset", 245},
+    {"rlabelset", 246},
+    {"distance", 247},
     // Role-labelling functions (280-299): the row against the current
     // predicate in the syntactic tree; features/role_functions.h lists their values.
     {"predpath", 280},
@@ -231,7 +242,7 @@ int parseTemplateLine(std::string& text, _ft& item) {
     if (end == std::string::npos) end = n;
     const _subft step = stepOf(text.substr(pos + 1, end - pos - 1));
     item.steps.push_back(step);
-    if (isValueFunction(step.code)) item.valueFunction = step.code;
+    if (isValueFunction(step.code) || isParserValueCode(step.code)) item.valueFunction = step.code;
     pos = end;
   }
   // Position "[offset,column]". Without a ',' the offset is read from what
