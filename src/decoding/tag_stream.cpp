@@ -172,7 +172,8 @@ void tagOneLine(FastLabeler& labeler, bool english, std::string& line, std::stri
 }
 
 long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
-               int threads, const char* outName, bool utf8, long* skipped) {
+               int threads, const char* outName, bool utf8, long* skipped,
+               const std::function<void(long)>& progress) {
   if (threads < 1) threads = 1;
   long lines = 0, faults = 0;
   bool readFailed = false, writeFailed = false;
@@ -181,6 +182,7 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
     LineTagger t(labeler, english, utf8, inName);
     std::string line;
     while (readLineWhole(in, line)) {
+      dropForeignLineEnd(line, lines == 0);
       ++lines;
       if (!t.tag(line, lines)) {
         std::fprintf(stderr, "%s\n", t.fault.c_str());
@@ -190,6 +192,7 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
         writeFailed = true;
         break;
       }
+      if (progress) progress(lines);
     }
     readFailed = std::ferror(in) != 0;
   } else {
@@ -211,6 +214,7 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
     std::condition_variable countChanged;
     std::thread writer([&] {
       Batch b;
+      long written = 0;
       for (long number = 0;; ++number) {
         {
           std::unique_lock<std::mutex> lock(countMutex);
@@ -230,6 +234,8 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
           pipeline.stop();
           break;
         }
+        written += static_cast<long>(b.lines.size());
+        if (progress) progress(written);
         pipeline.written();
       }
     });
@@ -247,6 +253,7 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
           more = false;
           break;
         }
+        dropForeignLineEnd(line, lines == 0 && b.lines.empty());
         b.lines.push_back(std::move(line));
       }
       if (b.lines.empty()) {
@@ -324,7 +331,8 @@ void labelSequence(LoadedTagger& t, TokenTable& sequence, std::vector<std::strin
                t.templateOrder, t.model);
 }
 
-bool scoreTagger(LoadedTagger& t, const std::string& goldPath, TaggerScores& scores) {
+bool scoreTagger(LoadedTagger& t, const std::string& goldPath, TaggerScores& scores,
+                 const std::function<void(long)>& progress) {
   scores = TaggerScores();
   std::FILE* in = std::fopen(goldPath.c_str(), "rb");
   if (in == nullptr) {
@@ -360,8 +368,12 @@ bool scoreTagger(LoadedTagger& t, const std::string& goldPath, TaggerScores& sco
       begin = end;
     }
     rows.clear();
+    if (progress) progress(scores.tokens);
   };
+  bool first = true;
   while (readLineWhole(in, line)) {
+    dropForeignLineEnd(line, first);
+    first = false;
     readLine2VectorString(line, fields);
     if (fields.empty())
       tagSentence();

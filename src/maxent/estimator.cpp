@@ -6,171 +6,356 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <thread>
 
+// The scoring loops get a second, AVX2 build where the processor has it
+// (both give the same numbers: the loops work label by label).
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(KORVANE_NO_CLONES)
+#define KORVANE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define KORVANE_VECTOR_CLONES
+#endif
+
 namespace {
 
-// The instances in flat arrays, features already reduced to names that have
-// a row; the row tables with the label of every entry beside it.
+// The optimiser's variables are the weights in the order of the row tables'
+// entries (all pairs of one feature name side by side), followed by the
+// weights no row holds, so that a feature's weights are one contiguous run.
+// Rows that hold most labels (the label-history and word-shape features) are
+// scored as dense rows: a copy of their weights with zeros for the missing
+// labels, added label by label in one vectorisable loop; the others add
+// their few (label, weight) entries one by one.
+// Dense rows are added this many labels at a time (kept in registers).
+constexpr int kBlock = 8;
+
 struct TrainData {
   int labels = 0;
-  int features = 0;
-  std::vector<int> rowOffsets;
-  std::vector<int> entryIndex;
-  std::vector<uint8_t> entryLabel;
+  int stride = 0;                   // labels rounded up, the length of a dense row
+  int variables = 0;                // all weights: the entries, then the rest
+  std::vector<int> modelIndex;      // variable -> feature index of the model
+  std::vector<uint8_t> entryLabel;  // label of every entry
+  std::vector<int> rowOffsets;      // feature-name id -> first entry
+  std::vector<int> denseRow;        // feature-name id -> dense row, -1 for a sparse one
+  std::vector<int> denseFeature;    // dense row -> feature-name id
+
+  // Instances: a sparse occurrence is the run of entries [begin, end).
+  struct Span {
+    uint32_t begin, end;
+  };
+  struct ValuedSpan {
+    uint32_t begin, end;
+    double value;
+  };
   std::vector<int> gold;
   std::vector<double> freq;
   std::vector<size_t> featStart;
-  std::vector<int> feats;
+  std::vector<Span> feats;
+  std::vector<size_t> denseStart;
+  std::vector<uint32_t> dense;  // dense rows of each instance
   std::vector<size_t> valStart;
-  std::vector<std::pair<int, double>> vals;
+  std::vector<ValuedSpan> vals;
   // Reference prior: instance i's reference_dist indexed through refIndex.
   const std::vector<ME_Model::Sample>* samples = nullptr;
+  std::vector<size_t> origin;  // instance -> its sample
   std::vector<int> refIndex;
-  std::vector<double> observed;  // empirical count of every feature
+  std::vector<double> observed;  // empirical count of every variable
+
+  size_t instances() const { return gold.size(); }
+  uint32_t rowBegin(int f) const { return static_cast<uint32_t>(rowOffsets[f]); }
+  uint32_t rowEnd(int f) const { return static_cast<uint32_t>(rowOffsets[f + 1]); }
 };
+
+// A row is dense when it holds more than a third of the labels.
+bool isDenseRow(int entries, int labels) { return entries * 3 > labels; }
 
 void buildRows(const ME_Model& model, TrainData& d) {
   d.labels = model.label_count;
-  d.features = model.feature_bag.Size();
+  d.stride = (d.labels + kBlock - 1) / kBlock * kBlock;
+  const int features = model.feature_bag.Size();
   d.rowOffsets = model.row_offsets;
-  d.entryIndex = model.row_entries;
-  d.entryLabel.resize(d.entryIndex.size());
-  for (size_t j = 0; j < d.entryIndex.size(); ++j)
-    d.entryLabel[j] = static_cast<uint8_t>(model.feature_bag.keys[d.entryIndex[j]].label());
+  d.modelIndex = model.row_entries;
+  d.entryLabel.resize(d.modelIndex.size());
+  std::vector<char> inRow(features, 0);
+  for (size_t j = 0; j < d.modelIndex.size(); ++j) {
+    d.entryLabel[j] = static_cast<uint8_t>(model.feature_bag.keys[d.modelIndex[j]].label());
+    inRow[d.modelIndex[j]] = 1;
+  }
+  for (int i = 0; i < features; ++i)
+    if (!inRow[i]) d.modelIndex.push_back(i);
+  d.variables = static_cast<int>(d.modelIndex.size());
+  const int rows = d.rowOffsets.empty() ? 0 : static_cast<int>(d.rowOffsets.size()) - 1;
+  d.denseRow.assign(rows, -1);
+  for (int f = 0; f < rows; ++f) {
+    if (!isDenseRow(d.rowOffsets[f + 1] - d.rowOffsets[f], d.labels)) continue;
+    d.denseRow[f] = static_cast<int>(d.denseFeature.size());
+    d.denseFeature.push_back(f);
+  }
   if (model.reference_model != nullptr) {
     d.refIndex.resize(d.labels);
     for (int l = 0; l < d.labels; ++l) d.refIndex[l] = model.reference_model->labels.Id(model.labels.names[l]);
   }
 }
 
+// Model order <-> variable order.
+void toVariables(const TrainData& d, const std::vector<double>& modelWeights, double* x) {
+  for (int v = 0; v < d.variables; ++v) {
+    const size_t k = static_cast<size_t>(d.modelIndex[v]);
+    const double w = k < modelWeights.size() ? modelWeights[k] : 0.0;
+    x[v] = std::isfinite(w) ? w : 0.0;
+  }
+}
+
+void toModel(const TrainData& d, const double* x, std::vector<double>& modelWeights) {
+  modelWeights.assign(d.variables, 0.0);
+  for (int v = 0; v < d.variables; ++v) modelWeights[d.modelIndex[v]] = x[v];
+}
+
 // False when an instance has a label the model does not know.
 bool buildInstances(const ME_Model& model, const std::vector<ME_Model::Sample>& samples, TrainData& d) {
-  const int rows = static_cast<int>(d.rowOffsets.size()) - 1;
+  const int rows = static_cast<int>(d.denseRow.size());
   auto hasRow = [&](int f) { return f >= 0 && f < rows && d.rowOffsets[f + 1] > d.rowOffsets[f]; };
   d.samples = model.reference_model != nullptr ? &samples : nullptr;
+  // Instances that share their first features follow each other, so that
+  // the weights they read are still in the cache (the order of the sum does
+  // not matter to the optimiser).
+  d.origin.resize(samples.size());
+  for (size_t i = 0; i < samples.size(); ++i) d.origin[i] = i;
+  std::stable_sort(d.origin.begin(), d.origin.end(), [&](size_t a, size_t b) {
+    const std::vector<int>& x = samples[a].feature_ids;
+    const std::vector<int>& y = samples[b].feature_ids;
+    return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
+  });
   d.featStart.assign(1, 0);
+  d.denseStart.assign(1, 0);
   d.valStart.assign(1, 0);
-  for (const ME_Model::Sample& s : samples) {
+  d.gold.reserve(samples.size());
+  d.freq.reserve(samples.size());
+  for (size_t i : d.origin) {
+    const ME_Model::Sample& s = samples[i];
     if (s.label_id < 0 || s.label_id >= d.labels) return false;
     d.gold.push_back(s.label_id);
     d.freq.push_back(static_cast<double>(s.frequency));
-    for (int f : s.feature_ids)
-      if (hasRow(f)) d.feats.push_back(f);
+    for (int f : s.feature_ids) {
+      if (!hasRow(f)) continue;
+      if (d.denseRow[f] >= 0)
+        d.dense.push_back(static_cast<uint32_t>(d.denseRow[f]));
+      else
+        d.feats.push_back({d.rowBegin(f), d.rowEnd(f)});
+    }
     for (const auto& fv : s.valued_feature_ids)
-      if (hasRow(fv.first)) d.vals.push_back(fv);
+      if (hasRow(fv.first)) d.vals.push_back({d.rowBegin(fv.first), d.rowEnd(fv.first), fv.second});
     d.featStart.push_back(d.feats.size());
+    d.denseStart.push_back(d.dense.size());
     d.valStart.push_back(d.vals.size());
   }
   return true;
 }
 
 void countObserved(TrainData& d) {
-  d.observed.assign(d.features, 0.0);
-  for (size_t i = 0; i < d.gold.size(); ++i) {
+  d.observed.assign(d.variables, 0.0);
+  auto add = [&](uint32_t begin, uint32_t end, int y, double c) {
+    for (uint32_t j = begin; j < end; ++j)
+      if (d.entryLabel[j] == y) d.observed[j] += c;
+  };
+  for (size_t i = 0; i < d.instances(); ++i) {
     const int y = d.gold[i];
-    for (size_t p = d.featStart[i]; p < d.featStart[i + 1]; ++p) {
-      const int f = d.feats[p];
-      for (int j = d.rowOffsets[f]; j < d.rowOffsets[f + 1]; ++j)
-        if (d.entryLabel[j] == y) d.observed[d.entryIndex[j]] += d.freq[i];
+    for (size_t p = d.featStart[i]; p < d.featStart[i + 1]; ++p) add(d.feats[p].begin, d.feats[p].end, y, d.freq[i]);
+    for (size_t p = d.denseStart[i]; p < d.denseStart[i + 1]; ++p) {
+      const int f = d.denseFeature[d.dense[p]];
+      add(d.rowBegin(f), d.rowEnd(f), y, d.freq[i]);
     }
-    for (size_t p = d.valStart[i]; p < d.valStart[i + 1]; ++p) {
-      const int f = d.vals[p].first;
-      for (int j = d.rowOffsets[f]; j < d.rowOffsets[f + 1]; ++j)
-        if (d.entryLabel[j] == y) d.observed[d.entryIndex[j]] += d.freq[i] * d.vals[p].second;
-    }
+    for (size_t p = d.valStart[i]; p < d.valStart[i + 1]; ++p)
+      add(d.vals[p].begin, d.vals[p].end, y, d.freq[i] * d.vals[p].value);
   }
 }
 
-// Turns score into the label distribution of instance i; returns log p(gold).
-double distribution(const TrainData& d, size_t i, const double* w, double* score) {
+// The dense rows' weights, stride entries per row, zero for absent labels.
+void fillDenseWeights(const TrainData& d, const double* w, std::vector<double>& dense) {
+  dense.assign(d.denseFeature.size() * d.stride, 0.0);
+  for (size_t r = 0; r < d.denseFeature.size(); ++r) {
+    const int f = d.denseFeature[r];
+    double* row = dense.data() + r * d.stride;
+    for (uint32_t j = d.rowBegin(f); j < d.rowEnd(f); ++j) row[d.entryLabel[j]] = w[j];
+  }
+}
+
+// exp(x) for x <= 0, within a few units in the last place, and a tiny
+// positive number below -708 (where exp leaves the normal range). Written
+// without calls or branches so that the loop over the labels is vectorised
+// (the estimator is built without floating-point traps for that).
+inline double expNonPositive(double x) {
+  x = x < -708.0 ? -708.0 : x;
+  const double kShifter = 6755399441055744.0;  // 1.5 * 2^52: adding it rounds to an integer
+  const double kLog2e = 1.4426950408889634;
+  const double kLn2Hi = 0.6931471803691238, kLn2Lo = 1.9082149292705877e-10;
+  // x = k ln 2 + r with |r| <= ln 2 / 2; exp(r) by its Taylor series to r^12.
+  const double t = x * kLog2e + kShifter;
+  const double k = t - kShifter;
+  const double r = (x - k * kLn2Hi) - k * kLn2Lo;
+  double p = 1.0 / 479001600.0;
+  p = p * r + 1.0 / 39916800.0;
+  p = p * r + 1.0 / 3628800.0;
+  p = p * r + 1.0 / 362880.0;
+  p = p * r + 1.0 / 40320.0;
+  p = p * r + 1.0 / 5040.0;
+  p = p * r + 1.0 / 720.0;
+  p = p * r + 1.0 / 120.0;
+  p = p * r + 1.0 / 24.0;
+  p = p * r + 1.0 / 6.0;
+  p = p * r + 0.5;
+  p = p * r + 1.0;
+  p = p * r + 1.0;
+  // Times 2^k: k sits in the low bits of t; add it to p's exponent.
+  uint64_t tBits, pBits;
+  std::memcpy(&tBits, &t, sizeof t);
+  std::memcpy(&pBits, &p, sizeof p);
+  pBits += (tBits - 0x4338000000000000ULL) << 52;
+  double e;
+  std::memcpy(&e, &pBits, sizeof e);
+  return e;
+}
+
+// How many sparse runs ahead the scoring loops prefetch: the runs are
+// scattered over the weights.
+constexpr size_t kAhead = 8;
+
+// Turns score (stride entries) into the label distribution of instance i,
+// zero past the labels; returns log p(gold).
+KORVANE_VECTOR_CLONES double distribution(const TrainData& d, size_t i, const double* w, const double* denseW, double* score) {
   const int n = d.labels;
+  const int stride = d.stride;
+  const uint8_t* label = d.entryLabel.data();
+  std::fill(score, score + stride, 0.0);
   if (d.samples != nullptr) {
     // The same floor for missing or zero prior mass as classification uses.
-    const std::vector<double>& ref = (*d.samples)[i].reference_dist;
+    const std::vector<double>& ref = (*d.samples)[d.origin[i]].reference_dist;
     for (int l = 0; l < n; ++l) {
       const int r = d.refIndex[l];
       double p = r >= 0 && static_cast<size_t>(r) < ref.size() ? ref[r] : 0.0;
       if (!(p > 0.0)) p = 0.001;
       score[l] = std::log(p);
     }
-  } else {
-    std::fill(score, score + n, 0.0);
   }
-  for (size_t p = d.featStart[i]; p < d.featStart[i + 1]; ++p) {
-    const int f = d.feats[p];
-    for (int j = d.rowOffsets[f]; j < d.rowOffsets[f + 1]; ++j) score[d.entryLabel[j]] += w[d.entryIndex[j]];
+  const uint32_t* rows = d.dense.data() + d.denseStart[i];
+  const size_t rowCount = d.denseStart[i + 1] - d.denseStart[i];
+  for (int l0 = 0; l0 < stride; l0 += kBlock) {
+    // A block of labels at a time, summed over all dense rows in registers.
+    double acc[kBlock];
+    for (int k = 0; k < kBlock; ++k) acc[k] = score[l0 + k];
+    for (size_t p = 0; p < rowCount; ++p) {
+      const double* row = denseW + static_cast<size_t>(rows[p]) * stride + l0;
+      for (int k = 0; k < kBlock; ++k) acc[k] += row[k];
+    }
+    for (int k = 0; k < kBlock; ++k) score[l0 + k] = acc[k];
+  }
+  const size_t last = d.featStart[i + 1];
+  for (size_t p = d.featStart[i]; p < last; ++p) {
+    if (p + kAhead < d.feats.size()) {
+      __builtin_prefetch(w + d.feats[p + kAhead].begin);
+      __builtin_prefetch(label + d.feats[p + kAhead].begin);
+    }
+    const TrainData::Span s = d.feats[p];
+    for (uint32_t j = s.begin; j < s.end; ++j) score[label[j]] += w[j];
   }
   for (size_t p = d.valStart[i]; p < d.valStart[i + 1]; ++p) {
-    const int f = d.vals[p].first;
-    const double v = d.vals[p].second;
-    for (int j = d.rowOffsets[f]; j < d.rowOffsets[f + 1]; ++j) score[d.entryLabel[j]] += v * w[d.entryIndex[j]];
+    const TrainData::ValuedSpan s = d.vals[p];
+    for (uint32_t j = s.begin; j < s.end; ++j) score[label[j]] += s.value * w[j];
   }
   double top = score[0];
   for (int l = 1; l < n; ++l) top = std::max(top, score[l]);
+  const double goldScore = score[d.gold[i]] - top;
+  for (int l = 0; l < n; ++l) score[l] = expNonPositive(score[l] - top);
   double sum = 0.0;
-  for (int l = 0; l < n; ++l) sum += std::exp(score[l] - top);
-  const double logZ = top + std::log(sum);
-  const double logGold = score[d.gold[i]] - logZ;
-  for (int l = 0; l < n; ++l) score[l] = std::exp(score[l] - logZ);
-  return logGold;
+  for (int l = 0; l < n; ++l) sum += score[l];
+  const double scale = 1.0 / sum;
+  for (int l = 0; l < n; ++l) score[l] *= scale;
+  std::fill(score + n, score + stride, 0.0);
+  return goldScore - std::log(sum);
 }
 
-// Log-likelihood of instances [from, to); expected counts added into g.
-double accumulate(const TrainData& d, size_t from, size_t to, const double* w, double* g) {
-  std::vector<double> probs(d.labels);
+// One thread's share of an evaluation.
+struct Workspace {
+  std::vector<double> gradient;  // of the variables (not used by the calling thread)
+  std::vector<double> denseGradient;
+  std::vector<double> probs, scaled;
+  double logLikelihood = 0.0;
+};
+
+// Log-likelihood of instances [from, to); their expected counts added into g.
+KORVANE_VECTOR_CLONES void accumulate(const TrainData& d, size_t from, size_t to, const double* w, const double* denseW, double* g,
+                Workspace& ws) {
+  const int stride = d.stride;
+  ws.probs.assign(stride, 0.0);
+  ws.denseGradient.assign(d.denseFeature.size() * stride, 0.0);
+  ws.scaled.assign(stride, 0.0);
+  double* probs = ws.probs.data();
+  double* __restrict scaled = ws.scaled.data();
+  const uint8_t* label = d.entryLabel.data();
   double ll = 0.0;
   for (size_t i = from; i < to; ++i) {
     const double c = d.freq[i];
-    ll += c * distribution(d, i, w, probs.data());
+    ll += c * distribution(d, i, w, denseW, probs);
+    const uint32_t* rows = d.dense.data() + d.denseStart[i];
+    const size_t rowCount = d.denseStart[i + 1] - d.denseStart[i];
+    for (int l = 0; l < stride; ++l) scaled[l] = c * probs[l];
+    for (size_t p = 0; p < rowCount; ++p) {
+      double* __restrict row = ws.denseGradient.data() + static_cast<size_t>(rows[p]) * stride;
+      for (int l = 0; l < stride; ++l) row[l] += scaled[l];
+    }
     for (size_t p = d.featStart[i]; p < d.featStart[i + 1]; ++p) {
-      const int f = d.feats[p];
-      for (int j = d.rowOffsets[f]; j < d.rowOffsets[f + 1]; ++j) g[d.entryIndex[j]] += c * probs[d.entryLabel[j]];
+      if (p + kAhead < d.feats.size()) __builtin_prefetch(g + d.feats[p + kAhead].begin, 1);
+      const TrainData::Span s = d.feats[p];
+      for (uint32_t j = s.begin; j < s.end; ++j) g[j] += c * probs[label[j]];
     }
     for (size_t p = d.valStart[i]; p < d.valStart[i + 1]; ++p) {
-      const int f = d.vals[p].first;
-      const double cv = c * d.vals[p].second;
-      for (int j = d.rowOffsets[f]; j < d.rowOffsets[f + 1]; ++j) g[d.entryIndex[j]] += cv * probs[d.entryLabel[j]];
+      const TrainData::ValuedSpan s = d.vals[p];
+      const double cv = c * s.value;
+      for (uint32_t j = s.begin; j < s.end; ++j) g[j] += cv * probs[label[j]];
     }
   }
-  return ll;
+  for (size_t r = 0; r < d.denseFeature.size(); ++r) {
+    const int f = d.denseFeature[r];
+    const double* row = ws.denseGradient.data() + r * stride;
+    for (uint32_t j = d.rowBegin(f); j < d.rowEnd(f); ++j) g[j] += row[label[j]];
+  }
+  ws.logLikelihood = ll;
 }
 
 struct Evaluator {
   const TrainData* data = nullptr;
   const ME_TrainOptions* options = nullptr;
   int threads = 1;
-  std::vector<std::vector<double>> buffers;  // per extra thread
+  std::vector<Workspace> workspaces;  // one per thread
+  std::vector<double> denseWeights;
   double lastLogLikelihood = 0.0;
 
   // Negative log-likelihood plus the L2 term; gradient over the first n
   // entries of g. includeL1 adds the L1 value and its subgradient.
   double evaluate(const double* w, double* g, int n, bool includeL1) {
     const TrainData& d = *data;
-    const size_t m = d.gold.size();
+    const size_t m = d.instances();
     std::fill(g, g + n, 0.0);
+    fillDenseWeights(d, w, denseWeights);
+    const double* denseW = denseWeights.data();
     const int t = static_cast<int>(std::min<size_t>(static_cast<size_t>(threads), std::max<size_t>(m, 1)));
-    std::vector<double> partial(t, 0.0);
-    if (t <= 1) {
-      partial[0] = accumulate(d, 0, m, w, g);
-    } else {
-      buffers.resize(t - 1);
-      std::vector<std::thread> workers;
-      for (int k = 1; k < t; ++k) {
-        buffers[k - 1].assign(n, 0.0);
-        const size_t from = m * k / t, to = m * (k + 1) / t;
-        workers.emplace_back([&, k, from, to] { partial[k] = accumulate(d, from, to, w, buffers[k - 1].data()); });
-      }
-      partial[0] = accumulate(d, 0, m / t, w, g);
-      for (auto& th : workers) th.join();
-      for (int k = 1; k < t; ++k) {
-        const double* b = buffers[k - 1].data();
-        for (int i = 0; i < n; ++i) g[i] += b[i];
-      }
+    workspaces.resize(t);
+    std::vector<std::thread> workers;
+    for (int k = 1; k < t; ++k) {
+      Workspace& ws = workspaces[k];
+      ws.gradient.assign(n, 0.0);
+      const size_t from = m * k / t, to = m * (k + 1) / t;
+      workers.emplace_back([&, from, to] { accumulate(d, from, to, w, denseW, ws.gradient.data(), ws); });
     }
-    double ll = 0.0;
-    for (double p : partial) ll += p;
+    accumulate(d, 0, m / t, w, denseW, g, workspaces[0]);
+    for (auto& th : workers) th.join();
+    double ll = workspaces[0].logLikelihood;
+    for (int k = 1; k < t; ++k) {
+      const double* b = workspaces[k].gradient.data();
+      for (int i = 0; i < n; ++i) g[i] += b[i];
+      ll += workspaces[k].logLikelihood;
+    }
     lastLogLikelihood = ll;
     double objective = -ll;
     for (int i = 0; i < n; ++i) g[i] -= d.observed[i];
@@ -196,17 +381,18 @@ struct Evaluator {
 };
 
 void heldoutScore(const TrainData& d, const double* w, double& meanLogLikelihood, double& accuracy) {
-  std::vector<double> probs(d.labels);
+  std::vector<double> probs(d.stride), denseW;
+  fillDenseWeights(d, w, denseW);
   double ll = 0.0;
   size_t correct = 0;
-  for (size_t i = 0; i < d.gold.size(); ++i) {
-    ll += distribution(d, i, w, probs.data());
+  for (size_t i = 0; i < d.instances(); ++i) {
+    ll += distribution(d, i, w, denseW.data(), probs.data());
     int best = 0;
     for (int l = 1; l < d.labels; ++l)
       if (probs[l] > probs[best]) best = l;
     if (best == d.gold[i]) ++correct;
   }
-  const double n = static_cast<double>(d.gold.size());
+  const double n = static_cast<double>(d.instances());
   meanLogLikelihood = ll / n;
   accuracy = correct / n;
 }
@@ -218,6 +404,7 @@ struct Session {
   int n = 0;
   int iterations = 0;
   bool stoppedEarly = false;
+  std::string stopReason;  // what stopped the optimiser early
   double bestHeldout = -std::numeric_limits<double>::infinity();
   int bestIteration = 0;
   std::vector<double> best;
@@ -257,21 +444,34 @@ int progressCallback(void* instance, const lbfgsfloatval_t* x, const lbfgsfloatv
         s.best.assign(x, x + s.n);
       } else if (k - s.bestIteration >= s.options->heldout_patience) {
         stop = true;
+        s.stopReason = "held-out patience: no held-out gain in " + std::to_string(k - s.bestIteration) +
+                       " iterations; the weights of iteration " + std::to_string(s.bestIteration) + " are kept";
       }
     }
   }
-  if (s.options->progress && !s.options->progress(p)) stop = true;
+  if (s.options->progress && !s.options->progress(p) && !stop) {
+    stop = true;
+    s.stopReason = "stopped by the progress callback";
+  }
   if (stop) s.stoppedEarly = true;
   return stop ? 1 : 0;
 }
 
-std::string statusText(int status) {
+// Why the optimiser stopped, naming what stopped it.
+std::string statusText(int status, const ME_TrainOptions& o, const std::string& stopReason) {
+  char buffer[160];
   switch (status) {
-    case LBFGS_SUCCESS: return "converged";
-    case LBFGS_STOP: return "the objective stopped falling";
+    case LBFGS_SUCCESS:
+      std::snprintf(buffer, sizeof buffer, "converged: the gradient fell below %g times the weights' size",
+                    o.epsilon);
+      return buffer;
+    case LBFGS_STOP:
+      std::snprintf(buffer, sizeof buffer, "objective: it fell by less than %g over the last %d iterations", o.delta,
+                    o.past);
+      return buffer;
     case LBFGS_ALREADY_MINIMIZED: return "the weights were already optimal";
-    case LBFGSERR_CANCELED: return "stopped early";
-    case LBFGSERR_MAXIMUMITERATION: return "reached the iteration limit";
+    case LBFGSERR_CANCELED: return stopReason.empty() ? "stopped early" : stopReason;
+    case LBFGSERR_MAXIMUMITERATION: return "iteration limit: " + std::to_string(o.max_iterations) + " iterations";
     case LBFGSERR_OUTOFMEMORY: return "out of memory";
     case LBFGSERR_ROUNDING_ERROR:
     case LBFGSERR_MINIMUMSTEP:
@@ -321,10 +521,11 @@ double ME_trainObjective(const ME_Model& model, const ME_TrainOptions& options, 
   e.data = &d;
   e.options = &options;
   e.threads = std::max(1, options.threads);
-  std::vector<double> w(weights);
-  w.resize(d.features, 0.0);
-  gradient.assign(d.features, 0.0);
-  return e.evaluate(w.data(), gradient.data(), d.features, true);
+  std::vector<double> x(d.variables), g(d.variables);
+  toVariables(d, weights, x.data());
+  const double objective = e.evaluate(x.data(), g.data(), d.variables, true);
+  toModel(d, g.data(), gradient);
+  return objective;
 }
 
 bool ME_trainWeights(ME_Model& model, const ME_TrainOptions& options, ME_TrainReport* report) {
@@ -379,7 +580,8 @@ bool ME_trainWeights(ME_Model& model, const ME_TrainOptions& options, ME_TrainRe
     r.message = "out of memory";
     return false;
   }
-  for (int i = 0; i < padded; ++i) x[i] = i < n && std::isfinite(model.weights[i]) ? model.weights[i] : 0.0;
+  toVariables(data, model.weights, x);
+  for (int i = n; i < padded; ++i) x[i] = 0.0;
 
   lbfgs_parameter_t param;
   lbfgs_parameter_init(&param);
@@ -397,7 +599,9 @@ bool ME_trainWeights(ME_Model& model, const ME_TrainOptions& options, ME_TrainRe
   const int status = lbfgs(padded, x, &fx, evaluateCallback, progressCallback, &s, &param);
   r.status = status;
   r.iterations = s.iterations;
-  r.message = statusText(status);
+  // A callback that stops the optimiser makes it return the callback's value,
+  // which is also the code of the objective test: the session knows which.
+  r.message = s.stoppedEarly ? s.stopReason : statusText(status, options, s.stopReason);
 
   bool ok = hasResult(status);
   if (ok && !s.best.empty()) std::copy(s.best.begin(), s.best.end(), x);
@@ -408,12 +612,12 @@ bool ME_trainWeights(ME_Model& model, const ME_TrainOptions& options, ME_TrainRe
     lbfgs_free(x);
     return false;
   }
-  model.weights.assign(x, x + n);
+  std::vector<double> g(n);
+  r.objective = s.evaluator.evaluate(x, g.data(), n, true);
+  r.log_likelihood = s.evaluator.lastLogLikelihood;
+  toModel(data, x, model.weights);
   lbfgs_free(x);
   model.init_feature2mef();
   r.stopped_early = s.stoppedEarly;
-  std::vector<double> g(n);
-  r.objective = s.evaluator.evaluate(model.weights.data(), g.data(), n, true);
-  r.log_likelihood = s.evaluator.lastLogLikelihood;
   return true;
 }

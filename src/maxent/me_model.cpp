@@ -7,6 +7,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,30 +47,134 @@ class LineReader {
 
 enum class WeightParse { kOk, kUnreadable, kNotFinite };
 
-// An optional minus, digits, a point and digits, nothing else.
-bool isPlainDecimal(const std::string& s) {
-  size_t i = s.size() > 0 && s[0] == '-' ? 1 : 0;
-  const size_t intStart = i;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
-  if (i == intStart || i >= s.size() || s[i] != '.') return false;
-  const size_t fracStart = ++i;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
-  return i > fracStart && i == s.size();
-}
-
 // "%f" into single precision, as the files were always read; bytes after the
 // number (a carriage return, say) are accepted like the C format accepts them.
-WeightParse parseWeight(const std::string& token, double& weight) {
+// What the writer prints (an optional minus, digits, a point, digits) is read
+// without the C library: exactly, when both the digits as an integer and the
+// power of ten are exact floats, by one float division (which rounds
+// correctly); otherwise by std::from_chars, which rounds correctly too.
+WeightParse parseWeight(const char* token, size_t length, double& weight) {
+  const char* p = token;
+  const char* end = token + length;
+  const bool negative = p < end && *p == '-';
+  if (negative) ++p;
+  const char* intStart = p;
+  uint64_t digits = 0;
+  int significant = 0;  // digits after leading zeros, as far as they are counted
+  while (p < end && *p >= '0' && *p <= '9') {
+    digits = digits * 10 + static_cast<uint64_t>(*p - '0');
+    if (digits != 0 && ++significant > 18) break;
+    ++p;
+  }
+  bool plain = p > intStart && p < end && *p == '.';
+  int fraction = 0;
+  if (plain) {
+    ++p;
+    while (p < end && *p >= '0' && *p <= '9') {
+      digits = digits * 10 + static_cast<uint64_t>(*p - '0');
+      ++fraction;
+      if (digits != 0 && ++significant > 18) break;
+      ++p;
+    }
+    plain = fraction > 0 && p == end;
+  }
   float f = 0.0f;
-  if (isPlainDecimal(token)) {
-    // What the writer prints; strtof reads it exactly as "%f" does, faster.
-    f = std::strtof(token.c_str(), nullptr);
-  } else if (std::sscanf(token.c_str(), "%f", &f) != 1) {
-    return WeightParse::kUnreadable;
+  static const float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  if (plain && digits <= (1u << 24) && fraction <= 10) {
+    f = static_cast<float>(digits) / kPowersOfTen[fraction];
+    if (negative) f = -f;
+  } else {
+    const bool decimalForm = plain || [&] {
+      // A plain decimal that the exact division cannot take.
+      const char* q = token + (negative ? 1 : 0);
+      const char* digitsStart = q;
+      while (q < end && *q >= '0' && *q <= '9') ++q;
+      if (q == digitsStart || q >= end || *q != '.') return false;
+      const char* fracStart = ++q;
+      while (q < end && *q >= '0' && *q <= '9') ++q;
+      return q > fracStart && q == end;
+    }();
+    const std::from_chars_result r =
+        decimalForm ? std::from_chars(token, end, f, std::chars_format::fixed) : std::from_chars_result{token, std::errc::invalid_argument};
+    if (r.ec != std::errc() || r.ptr != end) {
+      // Any other form, and numbers out of the float range: the C format itself.
+      const std::string copy(token, length);
+      if (std::sscanf(copy.c_str(), "%f", &f) != 1) return WeightParse::kUnreadable;
+    }
   }
   if (!std::isfinite(f)) return WeightParse::kNotFinite;
   weight = static_cast<double>(f);
   return WeightParse::kOk;
+}
+
+WeightParse parseWeight(const std::string& token, double& weight) {
+  return parseWeight(token.data(), token.size(), weight);
+}
+
+// A file's lines, read in large blocks: the line feed is dropped, a carriage
+// return kept; a last line without a line feed is a line too.
+class BlockLineReader {
+ public:
+  explicit BlockLineReader(std::FILE* f) : f_(f) {
+    struct stat st;
+    size_t size = 1 << 20;
+    // A regular file of reasonable size is read in one go.
+    if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size < (1LL << 28))
+      size = static_cast<size_t>(st.st_size) + 1;
+    buf_.resize(size);
+  }
+
+  bool next(const char*& line, size_t& length) {
+    for (;;) {
+      const char* lf = static_cast<const char*>(std::memchr(buf_.data() + begin_, '\n', end_ - begin_));
+      if (lf != nullptr) {
+        line = buf_.data() + begin_;
+        length = static_cast<size_t>(lf - line);
+        begin_ += length + 1;
+        return true;
+      }
+      if (eof_) {
+        if (begin_ == end_) return false;
+        line = buf_.data() + begin_;
+        length = end_ - begin_;
+        begin_ = end_;
+        return true;
+      }
+      // Keep the unfinished line, make room, read on.
+      std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
+      end_ -= begin_;
+      begin_ = 0;
+      if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);
+      const size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, f_);
+      end_ += got;
+      if (got == 0) eof_ = true;
+    }
+  }
+
+ private:
+  std::FILE* f_;
+  std::vector<char> buf_;
+  size_t begin_ = 0, end_ = 0;
+  bool eof_ = false;
+};
+
+struct Token {
+  const char* data;
+  size_t size;
+  std::string str() const { return std::string(data, size); }
+};
+
+// ME_Model::readLine2VectorString without copies.
+void splitTokens(const char* line, size_t n, std::vector<Token>& tokens) {
+  tokens.clear();
+  size_t i = 0;
+  while (i < n) {
+    while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i >= n) break;
+    const size_t start = i;
+    while (i < n && line[i] != ' ' && line[i] != '\t') ++i;
+    tokens.push_back({line + start, i - start});
+  }
 }
 
 // Builds the tables of a loader aside, so that a rejected input leaves the
@@ -84,27 +190,39 @@ struct TableBuilder {
   // Label ids and name ids as LabelTable::Put and FeatureNameTable::Put give
   // them. Files list names in ascending order (the writer's), so a name or key
   // past the last one is appended at the end of its map without a search.
-  int putLabel(const std::string& label) {
-    auto cached = labelIds.find(label);
-    if (cached != labelIds.end()) return cached->second;
-    const int id = labels.Put(label);
-    labelIds.emplace(label, id);
+  int putLabel(const std::string& label) { return putLabel(label.data(), label.size()); }
+  int putLabel(const char* label, size_t length) {
+    // Few labels, met once per pair: a small table of their ids by hash.
+    if (labelSlots.empty()) labelSlots.assign(1024, -1);
+    const size_t mask = labelSlots.size() - 1;
+    size_t i = static_cast<size_t>(labelHash(label, length)) & mask;
+    for (; labelSlots[i] >= 0; i = (i + 1) & mask) {
+      const std::string& known = labels.names[labelSlots[i]];
+      if (known.size() == length && std::memcmp(known.data(), label, length) == 0) return labelSlots[i];
+    }
+    const int id = labels.Put(std::string(label, length));
+    if (labels.names.size() * 2 < labelSlots.size()) {
+      labelSlots[i] = id;
+    } else {
+      // Past what a model can hold anyway: the slow way from here on.
+      labelSlots.assign(labelSlots.size() * 4, -1);
+      for (size_t k = 0; k < labels.names.size(); ++k) {
+        const std::string& n = labels.names[k];
+        size_t j = static_cast<size_t>(labelHash(n.data(), n.size())) & (labelSlots.size() - 1);
+        while (labelSlots[j] >= 0) j = (j + 1) & (labelSlots.size() - 1);
+        labelSlots[j] = static_cast<int>(k);
+      }
+    }
     return id;
   }
-  int putName(const std::string& name) {
-    if (!names.ids.empty() && !(std::prev(names.ids.end())->first < name)) return names.Put(name);
-    const int id = names.count++;
-    names.ids.emplace_hint(names.ids.end(), name, id);
-    return id;
+  static uint64_t labelHash(const char* s, size_t n) {
+    uint64_t h = 1469598103934665603ULL;
+    for (size_t k = 0; k < n; ++k) h = (h ^ static_cast<unsigned char>(s[k])) * 1099511628211ULL;
+    return h ^ (h >> 29);
   }
-  int putKey(const ME_Model::ME_Feature& f) {
-    if (!bag.index_by_key.empty() && !(std::prev(bag.index_by_key.end())->first < f.body())) return bag.Put(f);
-    const int index = static_cast<int>(bag.keys.size());
-    bag.index_by_key.emplace_hint(bag.index_by_key.end(), f.body(), index);
-    bag.keys.push_back(f);
-    return index;
-  }
-  std::unordered_map<std::string, int> labelIds;
+  int putName(const std::string& name) { return names.PutAfterLast(name); }
+  int putKey(const ME_Model::ME_Feature& f) { return bag.Put(f); }
+  std::vector<int> labelSlots;  // label ids by hash, -1 empty
 
   // A repeated pair keeps its first feature index and takes the later weight,
   // so every other weight stays on its own feature.
@@ -130,6 +248,50 @@ struct TableBuilder {
   }
 };
 
+// Occurrence counts of feature keys: open addressing over the keys, which
+// are dense small integers, far faster than a node-based map for the
+// millions of occurrences of a training set.
+class KeyCounts {
+ public:
+  void add(uint32_t key, long long amount) { at(key) += amount; }
+  // The count of key, 0 for a new one.
+  long long& at(uint32_t key) {
+    if ((used_ + 1) * 2 > keys_.size()) grow();
+    const size_t mask = keys_.size() - 1;
+    const uint64_t stored = static_cast<uint64_t>(key) + 1;
+    size_t i = static_cast<size_t>(mix(key)) & mask;
+    while (keys_[i] != 0 && keys_[i] != stored) i = (i + 1) & mask;
+    if (keys_[i] == 0) {
+      keys_[i] = stored;
+      ++used_;
+    }
+    return counts_[i];
+  }
+
+ private:
+  static uint64_t mix(uint32_t key) {
+    uint64_t h = key * 0x9E3779B97F4A7C15ULL;
+    return h ^ (h >> 29);
+  }
+  void grow() {
+    std::vector<uint64_t> oldKeys(keys_.empty() ? 1024 : keys_.size() * 2, 0);
+    std::vector<long long> oldCounts(oldKeys.size(), 0);
+    oldKeys.swap(keys_);
+    oldCounts.swap(counts_);
+    const size_t mask = keys_.size() - 1;
+    for (size_t j = 0; j < oldKeys.size(); ++j) {
+      if (oldKeys[j] == 0) continue;
+      size_t i = static_cast<size_t>(mix(static_cast<uint32_t>(oldKeys[j] - 1))) & mask;
+      while (keys_[i] != 0) i = (i + 1) & mask;
+      keys_[i] = oldKeys[j];
+      counts_[i] = oldCounts[j];
+    }
+  }
+  std::vector<uint64_t> keys_;  // key + 1; 0 is empty
+  std::vector<long long> counts_;
+  size_t used_ = 0;
+};
+
 bool writeAll(std::FILE* out, const std::string& s) {
   return s.empty() || std::fwrite(s.data(), 1, s.size(), out) == s.size();
 }
@@ -142,24 +304,103 @@ bool readsBackAsToken(const std::string& s) {
 
 // ---------------------------------------------------------------- tables
 
+namespace {
+
+inline size_t keySlot(uint32_t key) {
+  const uint64_t h = key * 0x9E3779B97F4A7C15ULL;
+  return static_cast<size_t>(h ^ (h >> 31));
+}
+
+}  // namespace
+
+void ME_Model::ME_FeatureBag::grow() {
+  std::vector<uint64_t> old(slots_.empty() ? 256 : slots_.size() * 2, 0);
+  old.swap(slots_);
+  const size_t mask = slots_.size() - 1;
+  for (uint64_t slot : old) {
+    if (slot == 0) continue;
+    size_t i = keySlot(static_cast<uint32_t>(slot >> 32)) & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = slot;
+  }
+}
+
 int ME_Model::ME_FeatureBag::Put(const ME_Feature& f) {
-  auto found = index_by_key.find(f.body());
-  if (found != index_by_key.end()) return found->second;
+  if ((keys.size() + 1) * 2 > slots_.size()) grow();
+  const size_t mask = slots_.size() - 1;
+  const uint32_t key = f.body();
+  size_t i = keySlot(key) & mask;
+  for (; slots_[i] != 0; i = (i + 1) & mask)
+    if (static_cast<uint32_t>(slots_[i] >> 32) == key) return static_cast<int>(static_cast<uint32_t>(slots_[i]) - 1);
   const int index = static_cast<int>(keys.size());
-  index_by_key.emplace(f.body(), index);
   keys.push_back(f);
+  slots_[i] = (static_cast<uint64_t>(key) << 32) | static_cast<uint64_t>(index + 1);
   return index;
 }
 
 int ME_Model::ME_FeatureBag::Id(const ME_Feature& f) const {
-  auto found = index_by_key.find(f.body());
-  return found == index_by_key.end() ? -1 : found->second;
+  if (slots_.empty()) return -1;
+  const size_t mask = slots_.size() - 1;
+  const uint32_t key = f.body();
+  for (size_t i = keySlot(key) & mask; slots_[i] != 0; i = (i + 1) & mask)
+    if (static_cast<uint32_t>(slots_[i] >> 32) == key) return static_cast<int>(static_cast<uint32_t>(slots_[i]) - 1);
+  return -1;
 }
 
 void ME_Model::ME_FeatureBag::Clear() {
-  index_by_key.clear();
   keys.clear();
+  slots_.clear();
 }
+
+namespace {
+
+// The bag's feature indices grouped by name id (names at or past nameCount
+// left out), within a name by ascending label id (labels at or past
+// labelLimit left out): the order of the row tables and of the model file.
+struct KeyGroups {
+  std::vector<int> offsets;  // nameCount + 1 entries
+  std::vector<int> indices;
+};
+
+// Grouped over every name id a key holds, for the operations that walk the
+// name table by name.
+KeyGroups groupAllKeys(const ME_Model::ME_FeatureBag& bag, int nameCount, int labelLimit);
+
+KeyGroups groupKeys(const ME_Model::ME_FeatureBag& bag, int nameCount, int labelLimit) {
+  KeyGroups g;
+  const size_t names = nameCount > 0 ? static_cast<size_t>(nameCount) : 0;
+  g.offsets.assign(names + 1, 0);
+  for (const ME_Model::ME_Feature& k : bag.keys)
+    if (static_cast<size_t>(k.feature()) < names && k.label() < labelLimit) ++g.offsets[k.feature() + 1];
+  for (size_t f = 0; f < names; ++f) g.offsets[f + 1] += g.offsets[f];
+  g.indices.resize(g.offsets[names]);
+  std::vector<int> next(g.offsets.begin(), g.offsets.end() - 1);
+  for (size_t i = 0; i < bag.keys.size(); ++i) {
+    const ME_Model::ME_Feature k = bag.keys[i];
+    if (static_cast<size_t>(k.feature()) < names && k.label() < labelLimit) g.indices[next[k.feature()]++] = static_cast<int>(i);
+  }
+  // A name has few labels: insertion sort by label.
+  for (size_t f = 0; f < names; ++f) {
+    int* first = g.indices.data() + g.offsets[f];
+    const int n = g.offsets[f + 1] - g.offsets[f];
+    for (int a = 1; a < n; ++a) {
+      const int v = first[a];
+      const int label = bag.keys[v].label();
+      int b = a;
+      for (; b > 0 && bag.keys[first[b - 1]].label() > label; --b) first[b] = first[b - 1];
+      first[b] = v;
+    }
+  }
+  return g;
+}
+
+KeyGroups groupAllKeys(const ME_Model::ME_FeatureBag& bag, int nameCount, int labelLimit) {
+  int names = nameCount;
+  for (const ME_Model::ME_Feature& k : bag.keys) names = std::max(names, k.feature() + 1);
+  return groupKeys(bag, names, labelLimit);
+}
+
+}  // namespace
 
 int ME_Model::LabelTable::Put(const std::string& s) {
   auto found = ids.find(s);
@@ -180,22 +421,119 @@ void ME_Model::LabelTable::Clear() {
   names.clear();
 }
 
+namespace {
+
+uint64_t nameHash(const char* s, size_t n) {
+  uint64_t h = 0x9E3779B97F4A7C15ULL ^ n;
+  while (n >= 8) {
+    uint64_t w;
+    std::memcpy(&w, s, 8);
+    h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
+    h ^= h >> 32;
+    s += 8;
+    n -= 8;
+  }
+  uint64_t w = 0;
+  std::memcpy(&w, s, n);
+  h = (h ^ w) * 0xC4CEB9FE1A85EC53ULL;
+  h ^= h >> 29;
+  h *= 0xFF51AFD7ED558CCDULL;
+  return h ^ (h >> 32);
+}
+
+}  // namespace
+
+ME_Model::FeatureNameTable::FeatureNameTable(const FeatureNameTable& other) : count(other.count), ids(other.ids) {
+  reindex();
+}
+
+ME_Model::FeatureNameTable& ME_Model::FeatureNameTable::operator=(const FeatureNameTable& other) {
+  if (this != &other) {
+    count = other.count;
+    ids = other.ids;
+    reindex();
+  }
+  return *this;
+}
+
+// Entry number of the name, -1 when absent.
+int ME_Model::FeatureNameTable::find(const char* s, size_t length, uint64_t hash) const {
+  if (slots_.empty()) return -1;
+  const size_t mask = slots_.size() - 1;
+  const uint64_t tag = hash >> 32;
+  for (size_t i = static_cast<size_t>(tag) & mask;; i = (i + 1) & mask) {
+    const uint64_t slot = slots_[i];
+    if (slot == 0) return -1;
+    if ((slot >> 32) != tag) continue;
+    const int entry = static_cast<int>(static_cast<uint32_t>(slot) - 1);
+    const std::string& name = entries_[entry]->first;
+    if (name.size() == length && std::memcmp(name.data(), s, length) == 0) return entry;
+  }
+}
+
+void ME_Model::FeatureNameTable::index(const Entry* entry, uint64_t hash) {
+  if ((entries_.size() + 1) * 2 > slots_.size()) {
+    // Half full at most; into twice the room. A slot's place follows from
+    // its own hash bits, so no name is read again.
+    std::vector<uint64_t> old(slots_.empty() ? 64 : slots_.size() * 2, 0);
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (uint64_t slot : old) {
+      if (slot == 0) continue;
+      size_t i = static_cast<size_t>(slot >> 32) & mask;
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = slot;
+    }
+  }
+  const size_t mask = slots_.size() - 1;
+  size_t i = static_cast<size_t>(hash >> 32) & mask;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  entries_.push_back(entry);
+  slots_[i] = (hash >> 32 << 32) | static_cast<uint64_t>(entries_.size());
+}
+
+void ME_Model::FeatureNameTable::reindex() {
+  slots_.clear();
+  entries_.clear();
+  entries_.reserve(ids.size());
+  for (const Entry& e : ids) index(&e, nameHash(e.first.data(), e.first.size()));
+}
+
 int ME_Model::FeatureNameTable::Put(const std::string& s) {
-  auto found = ids.find(s);
-  if (found != ids.end()) return found->second;
+  if (entries_.size() != ids.size()) reindex();
+  const uint64_t hash = nameHash(s.data(), s.size());
+  const int entry = find(s.data(), s.size(), hash);
+  if (entry >= 0) return entries_[entry]->second;
   const int id = count++;
-  ids.emplace(s, id);
+  index(&*ids.emplace(s, id).first, hash);
   return id;
 }
 
-int ME_Model::FeatureNameTable::Id(const std::string& s) const {
-  auto found = ids.find(s);
-  return found == ids.end() ? -1 : found->second;
+int ME_Model::FeatureNameTable::PutAfterLast(const std::string& s) {
+  if (!ids.empty() && !(std::prev(ids.end())->first < s)) return Put(s);
+  if (entries_.size() != ids.size()) reindex();
+  const int id = count++;
+  index(&*ids.emplace_hint(ids.end(), s, id), nameHash(s.data(), s.size()));
+  return id;
 }
+
+int ME_Model::FeatureNameTable::Id(const char* s, size_t length) const {
+  if (entries_.size() != ids.size()) {
+    // The map was changed behind the index's back: search it.
+    auto found = ids.find(std::string(s, length));
+    return found == ids.end() ? -1 : found->second;
+  }
+  const int entry = find(s, length, nameHash(s, length));
+  return entry < 0 ? -1 : entries_[entry]->second;
+}
+
+int ME_Model::FeatureNameTable::Id(const std::string& s) const { return Id(s.data(), s.size()); }
 
 void ME_Model::FeatureNameTable::Clear() {
   ids.clear();
   count = 0;
+  slots_.clear();
+  entries_.clear();
 }
 
 ME_Model::ME_Model() = default;
@@ -235,22 +573,25 @@ bool ME_Model::load_from_fileV2(const std::string& path) {
   }
   const char* file = path.c_str();
   TableBuilder built;
-  LineReader reader(f);
-  std::string line, prefix, name;
-  std::vector<std::string> tokens;
+  BlockLineReader reader(f);
+  const char* line = nullptr;
+  size_t length = 0;
+  std::string prefix, name;
+  std::vector<Token> tokens;
   int lineNo = 0;
   bool ok = true;
-  while (ok && reader.next(line)) {
+  while (ok && reader.next(line, length)) {
     ++lineNo;
-    if (line.empty()) {
-      if (!reader.next(prefix)) {
+    if (length == 0) {
+      if (!reader.next(line, length)) {
         prefix.clear();
         break;
       }
       ++lineNo;
+      prefix.assign(line, length);
       continue;
     }
-    readLine2VectorString(line, tokens);
+    splitTokens(line, length, tokens);
     if (tokens.empty()) {
       std::fprintf(stderr, "Error: %s line %d: the line holds only blanks and tabs.\n", file, lineNo);
       ok = false;
@@ -258,30 +599,30 @@ bool ME_Model::load_from_fileV2(const std::string& path) {
     }
     if (tokens.size() % 2 == 0) {
       std::fprintf(stderr, "Error: %s line %d: label \"%s\" has no weight.\n", file, lineNo,
-                   tokens.back().c_str());
+                   tokens.back().str().c_str());
       ok = false;
       break;
     }
-    name = prefix;
+    name.assign(prefix);
     name += ':';
-    name += tokens[0];
+    name.append(tokens[0].data, tokens[0].size);
     int nameId = -1;
     for (size_t i = 1; i + 1 < tokens.size(); i += 2) {
       double weight = 0.0;
-      const WeightParse parsed = parseWeight(tokens[i + 1], weight);
+      const WeightParse parsed = parseWeight(tokens[i + 1].data, tokens[i + 1].size, weight);
       if (parsed != WeightParse::kOk) {
         std::fprintf(stderr, "Error: %s line %d: the weight \"%s\" of label \"%s\" %s.\n", file, lineNo,
-                     tokens[i + 1].c_str(), tokens[i].c_str(),
+                     tokens[i + 1].str().c_str(), tokens[i].str().c_str(),
                      parsed == WeightParse::kUnreadable ? "is not a number" : "is not a finite number");
         ok = false;
         break;
       }
-      const int labelId = built.putLabel(tokens[i]);
+      const int labelId = built.putLabel(tokens[i].data, tokens[i].size);
       if (nameId < 0) nameId = built.putName(name);
       const TableBuilder::Result r = built.add(labelId, nameId, weight);
       if (r == TableBuilder::kTooManyLabels) {
         std::fprintf(stderr, "Error: %s line %d: label \"%s\" is one more than the 256 labels a model can hold.\n",
-                     file, lineNo, tokens[i].c_str());
+                     file, lineNo, tokens[i].str().c_str());
         ok = false;
         break;
       }
@@ -292,7 +633,7 @@ bool ME_Model::load_from_fileV2(const std::string& path) {
       }
       if (r == TableBuilder::kReplaced) {
         std::fprintf(stderr, "Warning: %s line %d: the pair (%s, %s) was given before; the later weight is kept.\n",
-                     file, lineNo, tokens[i].c_str(), name.c_str());
+                     file, lineNo, tokens[i].str().c_str(), name.c_str());
       }
     }
   }
@@ -337,14 +678,15 @@ bool ME_Model::save_to_fileV2(const std::string& path) const {
   std::string prevPrefix, prevValue, prefix, value;
   bool ok = true, ioOk = true;
   char number[512];
+  const KeyGroups groups = groupAllKeys(feature_bag, feature_names.count, static_cast<int>(labelLimit));
+  const int groupCount = static_cast<int>(groups.offsets.size()) - 1;
   for (const auto& entry : feature_names.ids) {
     if (!ok || !ioOk) break;
     const std::string& name = entry.first;
-    if (entry.second < 0 || entry.second >= kMaxFeatureNames) continue;
-    const uint32_t lo = static_cast<uint32_t>(entry.second) << 8;
+    if (entry.second < 0 || entry.second >= groupCount) continue;
     bool split = false;
-    for (auto it = feature_bag.index_by_key.lower_bound(lo);
-         it != feature_bag.index_by_key.end() && it->first < lo + labelLimit; ++it) {
+    for (int p = groups.offsets[entry.second]; p < groups.offsets[entry.second + 1]; ++p) {
+      const int index = groups.indices[p];
       if (!split) {
         const size_t colon = name.find(':', 1);
         if (colon == std::string::npos) {
@@ -363,7 +705,7 @@ bool ME_Model::save_to_fileV2(const std::string& path) const {
         }
         split = true;
       }
-      const int labelId = static_cast<int>(it->first & 0xff);
+      const int labelId = feature_bag.keys[index].label();
       const std::string& label = labels.names[labelId];
       if (labelChecked[labelId] == 0) labelChecked[labelId] = readsBackAsToken(label) ? 1 : -1;
       if (labelChecked[labelId] < 0) {
@@ -372,7 +714,7 @@ bool ME_Model::save_to_fileV2(const std::string& path) const {
         ok = false;
         break;
       }
-      const double w = static_cast<size_t>(it->second) < weights.size() ? weights[it->second] : 0.0;
+      const double w = static_cast<size_t>(index) < weights.size() ? weights[index] : 0.0;
       if (!std::isfinite(w)) {
         std::fprintf(stderr, "Error: %s: the weight of (%s, %s) is not a finite number; nothing written.\n", file,
                      label.c_str(), name.c_str());
@@ -409,22 +751,9 @@ bool ME_Model::save_to_fileV2(const std::string& path) const {
 }
 
 void ME_Model::init_feature2mef() {
-  // The bag's keys are ordered by name id and then label id, which is the
-  // order of the rows, so one pass over the ordered map builds them.
-  const int count = feature_names.count > 0 ? feature_names.count : 0;
-  row_offsets.assign(static_cast<size_t>(count) + 1, 0);
-  row_entries.clear();
-  row_entries.reserve(feature_bag.keys.size());
-  int current = 0;
-  for (const auto& entry : feature_bag.index_by_key) {
-    const int f = static_cast<int>(entry.first >> 8);
-    const int l = static_cast<int>(entry.first & 0xff);
-    if (f >= count) break;
-    if (l >= label_count) continue;
-    while (current < f) row_offsets[++current] = static_cast<int>(row_entries.size());
-    row_entries.push_back(entry.second);
-  }
-  while (current < count) row_offsets[++current] = static_cast<int>(row_entries.size());
+  KeyGroups rows = groupKeys(feature_bag, feature_names.count, label_count);
+  row_offsets = std::move(rows.offsets);
+  row_entries = std::move(rows.indices);
 }
 
 bool ME_Model::load_from_file(const std::string& path) {
@@ -538,12 +867,12 @@ bool ME_Model::load_from_array(const ME_Model_Data* rows) {
 void ME_Model::map_sample(ME_Sample& sample, Sample& s) const {
   s.feature_ids.reserve(sample.feature_strs.size());
   for (const std::string& str : sample.feature_strs) {
-    auto found = feature_names.ids.find(str);
-    if (found != feature_names.ids.end()) s.feature_ids.push_back(found->second);
+    const int id = feature_names.Id(str);
+    if (id >= 0) s.feature_ids.push_back(id);
   }
   for (const auto& fv : sample.valued_feature_strs) {
-    auto found = feature_names.ids.find(fv.first);
-    if (found != feature_names.ids.end()) s.valued_feature_ids.emplace_back(found->second, fv.second);
+    const int id = feature_names.Id(fv.first);
+    if (id >= 0) s.valued_feature_ids.emplace_back(id, fv.second);
   }
   if (reference_model != nullptr) {
     s.reference_dist = reference_model->classify(sample);
@@ -672,17 +1001,20 @@ int ME_Model::make_feature_bag(int cutoff) {
   // Instances do not change label_count; the rows must cover every label.
   label_count = labels.Size();
 
-  std::unordered_map<uint32_t, int> counts;
+  KeyCounts counts;
   auto keyOf = [](int label, int name) { return ME_Feature(label, name).body(); };
   auto usable = [](int name) { return name >= 0 && name < kMaxFeatureNames; };
   if (cutoff >= 1) {
     for (const Sample& s : training_samples) {
       for (int f : s.feature_ids)
-        if (usable(f)) counts[keyOf(s.label_id, f)] += s.frequency;
+        if (usable(f)) counts.add(keyOf(s.label_id, f), s.frequency);
       for (const auto& fv : s.valued_feature_ids)
-        if (usable(fv.first)) counts[keyOf(s.label_id, fv.first)] += s.frequency;
+        if (usable(fv.first)) counts.add(keyOf(s.label_id, fv.first), s.frequency);
     }
   }
+  // Once a key is in the bag its count is replaced by a mark, so that each
+  // key is put once (in order of first surviving occurrence, as before).
+  const long long kInBag = std::numeric_limits<long long>::min();
   int result = 0;
   long skipped = 0;
   for (const Sample& s : training_samples) {
@@ -693,8 +1025,10 @@ int ME_Model::make_feature_bag(int cutoff) {
         continue;
       }
       const uint32_t key = keyOf(s.label_id, f);
-      if (cutoff >= 1 && counts[key] < cutoff) continue;
+      long long& count = counts.at(key);
+      if (count == kInBag || (cutoff >= 1 && count < cutoff)) continue;
       feature_bag.Put(ME_Feature(key));
+      count = kInBag;
     }
     for (const auto& fv : s.valued_feature_ids) {
       if (!usable(fv.first)) {
@@ -702,15 +1036,17 @@ int ME_Model::make_feature_bag(int cutoff) {
         continue;
       }
       const uint32_t key = keyOf(s.label_id, fv.first);
-      if (cutoff >= 1 && counts[key] <= cutoff) continue;
+      long long& count = counts.at(key);
+      if (count == kInBag || (cutoff >= 1 && count <= cutoff)) continue;
       feature_bag.Put(ME_Feature(key));
+      count = kInBag;
     }
   }
   if (skipped > 0) {
     std::fprintf(stderr, "Warning: %ld feature occurrences past the %d feature names a model can hold were left out.\n",
                  skipped, kMaxFeatureNames);
   }
-  counts.clear();
+  counts = KeyCounts();
   // New features start at weight 0, so the model classifies soundly at once
   // and weights stay one per feature.
   weights.resize(feature_bag.keys.size(), 0.0);
@@ -746,13 +1082,13 @@ int ME_Model::filterFeatureList(const std::string& name) {
   const uint32_t labelLimit = static_cast<uint32_t>(labels.names.size());
   std::vector<uint32_t> kept;
   std::vector<int> oldIndex;
+  const KeyGroups groups = groupAllKeys(feature_bag, feature_names.count, static_cast<int>(labelLimit));
+  const int groupCount = static_cast<int>(groups.offsets.size()) - 1;
   for (const auto& entry : feature_names.ids) {
-    if (entry.second < 0 || entry.second >= kMaxFeatureNames || keep.count(entry.first) == 0) continue;
-    const uint32_t lo = static_cast<uint32_t>(entry.second) << 8;
-    for (auto it = feature_bag.index_by_key.lower_bound(lo);
-         it != feature_bag.index_by_key.end() && it->first < lo + labelLimit; ++it) {
-      kept.push_back(it->first);
-      oldIndex.push_back(it->second);
+    if (entry.second < 0 || entry.second >= groupCount || keep.count(entry.first) == 0) continue;
+    for (int p = groups.offsets[entry.second]; p < groups.offsets[entry.second + 1]; ++p) {
+      kept.push_back(feature_bag.keys[groups.indices[p]].body());
+      oldIndex.push_back(groups.indices[p]);
     }
   }
   // Weights follow their features when they were aligned with the old bag.
@@ -792,13 +1128,14 @@ int ME_Model::compareFeatures(Sample& a, Sample& b) { return a.feature_ids == b.
 void ME_Model::get_features(std::list<std::pair<std::pair<std::string, std::string>, double>>& out) {
   out.clear();
   const uint32_t labelLimit = static_cast<uint32_t>(labels.names.size());
+  const KeyGroups groups = groupAllKeys(feature_bag, feature_names.count, static_cast<int>(labelLimit));
+  const int groupCount = static_cast<int>(groups.offsets.size()) - 1;
   for (const auto& entry : feature_names.ids) {
-    if (entry.second < 0 || entry.second >= kMaxFeatureNames) continue;
-    const uint32_t lo = static_cast<uint32_t>(entry.second) << 8;
-    for (auto it = feature_bag.index_by_key.lower_bound(lo);
-         it != feature_bag.index_by_key.end() && it->first < lo + labelLimit; ++it) {
-      const double w = static_cast<size_t>(it->second) < weights.size() ? weights[it->second] : 0.0;
-      out.emplace_back(std::make_pair(labels.names[it->first & 0xff], entry.first), w);
+    if (entry.second < 0 || entry.second >= groupCount) continue;
+    for (int p = groups.offsets[entry.second]; p < groups.offsets[entry.second + 1]; ++p) {
+      const int index = groups.indices[p];
+      const double w = static_cast<size_t>(index) < weights.size() ? weights[index] : 0.0;
+      out.emplace_back(std::make_pair(labels.names[feature_bag.keys[index].label()], entry.first), w);
     }
   }
 }

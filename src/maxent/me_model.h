@@ -39,8 +39,9 @@ class ME_Model {
     uint32_t _body;
   };
 
+  // The keys in index order, with a hash index from key to index (the
+  // operations that need the keys in key order sort them).
   struct ME_FeatureBag {
-    std::map<uint32_t, int> index_by_key;
     std::vector<ME_Feature> keys;
     // Existing index of the key, or the next index for a new one.
     int Put(const ME_Feature& f);
@@ -48,6 +49,10 @@ class ME_Model {
     int Id(const ME_Feature& f) const;
     int Size() const { return static_cast<int>(keys.size()); }
     void Clear();
+
+   private:
+    void grow();
+    std::vector<uint64_t> slots_;  // open addressing: key above, 1 + index below; 0 is empty
   };
 
   struct Sample {
@@ -67,12 +72,32 @@ class ME_Model {
     void Clear();
   };
 
+  // Change it through Put, PutAfterLast and Clear only: a hash index over the
+  // names of `ids` spares lookups the search of the ordered map.
   struct FeatureNameTable {
     int count = 0;
     std::map<std::string, int> ids;
     int Put(const std::string& s);
     int Id(const std::string& s) const;  // -1 when absent
+    int Id(const char* s, size_t length) const;
+    // Put for a name that sorts after every stored one (a model file lists
+    // its names in that order): appended at the end of the map, no search.
+    int PutAfterLast(const std::string& s);
     void Clear();
+
+    FeatureNameTable() = default;
+    FeatureNameTable(const FeatureNameTable& other);
+    FeatureNameTable& operator=(const FeatureNameTable& other);
+    FeatureNameTable(FeatureNameTable&&) = default;  // map nodes stay where they are
+    FeatureNameTable& operator=(FeatureNameTable&&) = default;
+
+   private:
+    typedef std::map<std::string, int>::value_type Entry;
+    int find(const char* s, size_t length, uint64_t hash) const;
+    void index(const Entry* entry, uint64_t hash);
+    void reindex();
+    std::vector<uint64_t> slots_;  // open addressing: hash bits above, 1 + entry below; 0 is empty
+    std::vector<const Entry*> entries_;
   };
 
   ME_Model();

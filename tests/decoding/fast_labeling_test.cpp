@@ -13,6 +13,7 @@
 
 #include "decoding/labeling.h"
 #include "decoding/line_sequences.h"
+#include "features/wordnet_lexicon.h"
 #include "labels/tag_dictionary.h"
 #include "templates/builtin_templates.h"
 #include "templates/template_reader.h"
@@ -539,15 +540,17 @@ struct Shipped {
   Tags tagList;
 };
 
-// Loads models/<name>.model and <language>.dict (or those in
-// $KORVANE_MODEL_DIR), with the language's built-in templates or, for a
-// name other than the language, <name>.template; false (test skipped) when
-// absent.
+// Loads models/<name>.model and <name>.dict, or <language>.dict when the
+// model has no dictionary of its own (or those in $KORVANE_MODEL_DIR), with
+// the language's built-in templates or, for a name other than the language,
+// <name>.template and the lexicon it reads; false (test skipped) when absent.
 bool loadShipped(const std::string& language, Shipped& s, const std::string& name = "") {
   const char* other = std::getenv("KORVANE_MODEL_DIR");
   const std::string dir = other != nullptr ? std::string(other) + "/" : std::string(KORVANE_SOURCE_DIR) + "/models/";
   const std::string modelName = name.empty() ? language : name;
-  const std::string model = dir + modelName + ".model", dict = dir + language + ".dict";
+  std::string dict = dir + modelName + ".dict";
+  if (!std::ifstream(dict)) dict = dir + language + ".dict";
+  const std::string model = dir + modelName + ".model";
   const std::string templateFile = dir + modelName + ".template";
   if (!std::ifstream(model) || !std::ifstream(dict)) return false;
   if (!name.empty() && !std::ifstream(templateFile)) return false;
@@ -562,7 +565,9 @@ bool loadShipped(const std::string& language, Shipped& s, const std::string& nam
     EXPECT_GT(readTemplateFile3(const_cast<char*>(templateFile.c_str()), s.set.templates, s.set.order,
                                 s.set.labelOrder),
               0);
+    const bool lexicon = loadTemplateLexicons(s.set.templates, templateFile);
     testing::internal::GetCapturedStderr();
+    if (!lexicon) return false;
   } else {
     s.set = language == "english" ? english() : chinese();
   }
@@ -580,7 +585,7 @@ void checkDataFile(const std::string& language, const std::string& dataFile, con
   std::ifstream probe(path);
   if (!probe) GTEST_SKIP() << path << " is absent";
   Shipped s;
-  if (!loadShipped(language, s, name)) GTEST_SKIP() << "a shipped model, dictionary or template is absent";
+  if (!loadShipped(language, s, name)) GTEST_SKIP() << "a shipped model, dictionary, template or lexicon is absent";
   std::vector<CMiniStringBag> legal;
   FastLabeler fast(s.model, s.set.templates, s.set.order, s.set.labelOrder, s.tagList, s.dict.words, s.dict.tags,
                    legal);
@@ -611,6 +616,9 @@ TEST(FastLabelingShippedModels, EnglishDevelopmentText) { checkDataFile("english
 TEST(FastLabelingShippedModels, ChineseTrainingText) { checkDataFile("chinese", "zh_gsdsimp-train.txt"); }
 TEST(FastLabelingShippedModels, EnglishPlusDevelopmentText) {
   checkDataFile("english", "en_ewt-dev.txt", "english-plus");
+}
+TEST(FastLabelingShippedModels, ChinesePlusTrainingText) {
+  checkDataFile("chinese", "zh_gsdsimp-train.txt", "chinese-plus");
 }
 
 }  // namespace

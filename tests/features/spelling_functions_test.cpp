@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -146,6 +150,52 @@ TEST(SpellingFunctions, LexiconNamesAndTheLexiconATemplateSetNeeds) {
   const std::string err = testing::internal::GetCapturedStderr();
   unsetenv("WNSEARCHDIR");
   EXPECT_NE(err.find("Error: template file lexical.template needs the wordnet lexicon."), std::string::npos) << err;
+}
+
+}  // namespace
+
+namespace {
+
+// key = value lines; '#' starts a comment line.
+std::map<std::string, std::string> manifestOf(const std::string& path) {
+  std::map<std::string, std::string> keys;
+  std::istringstream in(readFile(path));
+  std::string line;
+  auto trim = [](std::string s) {
+    const size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t\r");
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+  };
+  while (std::getline(in, line)) {
+    if (trim(line).empty() || trim(line)[0] == '#') continue;
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) keys[trim(line.substr(0, eq))] = trim(line.substr(eq + 1));
+  }
+  return keys;
+}
+
+// A tagger's manifest names files that exist and the lexicon its template
+// set reads, so that loading by manifest brings everything the model needs.
+TEST(ShippedManifests, TaggerManifestsNameTheirFilesAndTheLexiconTheirTemplatesRead) {
+  const std::string dir = std::string(KORVANE_SOURCE_DIR) + "/models/";
+  int checked = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".manifest") continue;
+    const std::map<std::string, std::string> m = manifestOf(entry.path().string());
+    if (m.count("kind") == 0 || m.at("kind") != "tagger") continue;
+    const std::string name = entry.path().filename().string();
+    ASSERT_TRUE(m.count("template") && m.count("dictionary")) << name;
+    EXPECT_TRUE(std::ifstream(dir + m.at("dictionary"))) << name;
+    std::vector<_ftnind> templates;
+    std::vector<int> order;
+    int labelOrder = 0;
+    std::string path = dir + m.at("template");
+    testing::internal::CaptureStderr();
+    EXPECT_GT(readTemplateFile3(&path[0], templates, order, labelOrder), 0) << name;
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(m.count("lexicon") ? m.at("lexicon") : "", lexiconOfTemplates(templates)) << name;
+    ++checked;
+  }
+  if (checked == 0) GTEST_SKIP() << "no tagger manifest in " << dir;
 }
 
 }  // namespace

@@ -86,6 +86,31 @@ TEST(TrainObjective, GradientMatchesFiniteDifferences) {
   for (size_t i = 0; i < g1.size(); ++i) EXPECT_NEAR(g1[i], g2[i], 1e-9);
 }
 
+// Many labels: rows long enough to be scored densely beside short ones,
+// label counts that are not a multiple of the block, and scores far enough
+// apart that some probabilities vanish.
+TEST(TrainObjective, GradientWithManyLabelsAndFarApartScores) {
+  for (int labelCount : {9, 17}) {
+    ME_Model m;
+    std::mt19937 rng(labelCount);
+    for (int i = 0; i < 120; ++i) {
+      std::vector<std::string> f = {"bias", "w" + std::to_string(rng() % 30), "s" + std::to_string(rng() % 3)};
+      m.add_training_sample(sample("L" + std::to_string(rng() % labelCount), f));
+    }
+    makeBag(m);
+    std::vector<double> w(m.feature_bag.Size());
+    for (double& x : w) x = (static_cast<int>(rng() % 2001) - 1000) / 400.0;
+    checkGradient(m, quiet(ME_Penalty::kL2, 0.5), w);
+    for (size_t i = 0; i < w.size(); i += 3) w[i] *= 20.0;
+    checkGradient(m, quiet(ME_Penalty::kNone, 0.0), w);
+    // Scores thousands apart: exponentials underflow, nothing turns NaN.
+    for (size_t i = 0; i < w.size(); i += 3) w[i] *= 100.0;
+    std::vector<double> g;
+    EXPECT_TRUE(std::isfinite(ME_trainObjective(m, quiet(ME_Penalty::kNone, 0.0), w, g)));
+    for (double x : g) EXPECT_TRUE(std::isfinite(x));
+  }
+}
+
 TEST(TrainObjective, GradientWithAReferencePrior) {
   std::vector<ME_Model_Data> rows = {{"B", "f1", 0.8}, {"A", "f2", -0.5}, {"D", "f1", 0.2}, {"///", nullptr, 0}};
   ME_Model ref;
@@ -153,6 +178,15 @@ TEST(TrainWeights, ProgressCallbackCanStopAndHeldOutKeepsTheBestWeights) {
   EXPECT_EQ(calls, 2);
   EXPECT_TRUE(report.stopped_early);
   EXPECT_EQ(report.iterations, 2);
+  EXPECT_EQ(report.message, "stopped by the progress callback");
+
+  // The iteration limit names itself.
+  ME_Model limited;
+  randomProblem(limited, 5);
+  ME_TrainOptions one = quiet(ME_Penalty::kNone, 0.0);
+  one.max_iterations = 1;
+  ASSERT_TRUE(ME_trainWeights(limited, one, &report));
+  EXPECT_EQ(report.message, "iteration limit: 1 iterations");
 
   // Held-out instances that contradict the training data: the held-out
   // likelihood gets worse as training goes on, so training stops early.
@@ -178,6 +212,9 @@ TEST(TrainWeights, ProgressCallbackCanStopAndHeldOutKeepsTheBestWeights) {
   };
   ASSERT_TRUE(ME_trainWeights(h, ho, &report));
   EXPECT_TRUE(report.stopped_early);
+  EXPECT_EQ(report.message.rfind("held-out patience: no held-out gain in 2 iterations; the weights of iteration ", 0),
+            0u)
+      << report.message;
   EXPECT_NEAR(h.heldout_likelihood(), best, 1e-12);
 }
 

@@ -367,4 +367,49 @@ TEST(FeatureBag, PutKeepsOneIndexPerKey) {
   EXPECT_EQ(bag.keys[0].feature(), 7);
 }
 
+// The name table's hash index must agree with its ordered map whatever the
+// order of puts, through growth, copies, moves and clearing.
+TEST(FeatureNameTable, IndexAgreesWithTheMapThroughGrowthCopiesAndMoves) {
+  ME_Model::FeatureNameTable t;
+  std::vector<std::string> names;
+  for (int i = 0; i < 5000; ++i) names.push_back("U" + std::to_string(i % 97) + ":" + std::string(i % 23, 'x') +
+                                                 std::to_string(i * 7919 % 5000));
+  for (size_t i = 0; i < names.size(); ++i) {
+    const int before = t.count;
+    const int id = t.Put(names[i]);
+    EXPECT_EQ(id, t.ids.at(names[i]));
+    EXPECT_EQ(t.count, before + (id == before ? 1 : 0));
+  }
+  EXPECT_EQ(static_cast<size_t>(t.count), t.ids.size());
+  EXPECT_EQ(t.Id(std::string("U1:")), t.ids.count("U1:") ? t.ids.at("U1:") : -1);
+  EXPECT_EQ(t.Id(std::string("absent")), -1);
+  EXPECT_EQ(t.Id("U1:x", 3), t.ids.count("U1:") ? t.ids.at("U1:") : -1);  // by length, not up to a NUL
+
+  ME_Model::FeatureNameTable copy(t);
+  ME_Model::FeatureNameTable assigned;
+  assigned.Put("other");
+  assigned = t;
+  ME_Model::FeatureNameTable moved(std::move(copy));
+  for (const auto& e : t.ids) {
+    EXPECT_EQ(assigned.Id(e.first), e.second);
+    EXPECT_EQ(moved.Id(e.first), e.second);
+  }
+  EXPECT_EQ(moved.Put("new name"), t.count);
+  EXPECT_EQ(assigned.Id(std::string("new name")), -1);
+
+  // Names in ascending order go to the end of the map; one out of order
+  // still finds its place.
+  ME_Model::FeatureNameTable sorted;
+  EXPECT_EQ(sorted.PutAfterLast("a:1"), 0);
+  EXPECT_EQ(sorted.PutAfterLast("a:2"), 1);
+  EXPECT_EQ(sorted.PutAfterLast("a:1"), 0);
+  EXPECT_EQ(sorted.PutAfterLast("a:0"), 2);
+  EXPECT_EQ(sorted.Id(std::string("a:0")), 2);
+  EXPECT_EQ(sorted.ids.begin()->first, "a:0");
+
+  t.Clear();
+  EXPECT_EQ(t.Id(names[0]), -1);
+  EXPECT_EQ(t.Put(names[1]), 0);
+}
+
 }  // namespace
