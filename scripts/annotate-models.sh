@@ -53,7 +53,7 @@ for i in 1 2 3 4; do cat "$out/sentences.txt"; done > "$out/sentences4.txt"
 tokens=$(grep -c $'^[0-9]*\t' "$out/sentences.conllu")
 /usr/bin/time -f "%U %S %e" -o "$out/time-load.txt" "$kit" annotate --quiet --threads 1 /dev/null > /dev/null 2>&1 || true
 /usr/bin/time -f "%U %S %e" -o "$out/time-run.txt" "$kit" annotate --quiet --lines sentences --threads 1 \
-  "$out/sentences4.txt" > /dev/null
+  "$out/sentences4.txt" > /dev/null 2> >(quiet_loaders)
 read -r lu ls le < <(tail -n 1 "$out/time-load.txt")
 read -r ru rs re < <(tail -n 1 "$out/time-run.txt")
 awk -v t=$((tokens * 4)) -v lu="$lu" -v ls="$ls" -v ru="$ru" -v rs="$rs" -v re="$re" 'BEGIN {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "features/wordnet_lexicon.h"
 #include "labels/mini_string_bag.h"
 #include "labels/tag_dictionary.h"
 #include "maxent/me_model.h"
@@ -200,6 +201,10 @@ bool Annotator::load(const ModelFiles& files, const Options& options, std::strin
       getTemplateEnglishPoS(templates, order, labelOrder);
     } else if (!loadTemplateSet(files.taggerTemplate, templates, order, labelOrder, 2)) {
       error = "Error: template file " + files.taggerTemplate + " cannot be used for tagging";
+      return false;
+    } else if (!loadTemplateLexicons(templates, files.taggerTemplate)) {
+      // The template's lexicon (WordNet) is missing; the loader said which.
+      error = "Error: template file " + files.taggerTemplate + " needs a lexicon that cannot be read";
       return false;
     }
     labeler_.reset(new FastLabeler(model, templates, order, labelOrder, tagList, wordBag, wordTagBags, legal));

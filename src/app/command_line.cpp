@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/messages.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -282,6 +284,7 @@ int CommandLine::parse(int argc, char** argv) {
     specs_[i].given = true;
     if (!store(specs_[i], raw[i])) return 2;
   }
+  MessageFilter::setQuiet(quiet_);
   if (help_) {
     std::fputs(help().c_str(), stdout);
     return 0;

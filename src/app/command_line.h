@@ -17,6 +17,9 @@
 //        if (!files.check()) return 1;
 //        if (libraryCall(in.path(), out.path()) != 1) return 1;   // messages: the library's
 //        return out.commit() ? 0 : 1;
+//      A report on standard output ends with `return stdoutWritten() ? 0 : 1;`.
+//      Models: shippedFileOrSay() and applyManifest() (app/model_choice.h).
+//      Long jobs: ProgressLine (app/messages.h).
 //   2. Declare it in src/app/commands/commands.h and add a row to the table
 //      in src/app/commands/commands.cpp (and the .cpp to src/app/CMakeLists.txt).
 //   3. Use the spellings of kitopt below for their meanings; a new meaning gets
@@ -66,6 +69,14 @@ constexpr OptionName kInputKind{'\0', "input", "KIND", nullptr};  // what an inp
 constexpr OptionName kLines{'\0', "lines", "KIND", nullptr};      // what one line of raw text is
 constexpr OptionName kSteps{'\0', "steps", "LIST", nullptr};      // analyses to run
 constexpr OptionName kModels{'\0', "models", "DIR", nullptr};     // folder of the shipped models
+// Dependency-parser training and search.
+constexpr OptionName kBeamWidth{'b', "beam-width", "N", nullptr};     // partial parses a beam keeps
+constexpr OptionName kOracle{'\0', "oracle", "KIND", nullptr};         // static or dynamic
+constexpr OptionName kExplore{'\0', "explore", "P", nullptr};          // dynamic oracle's sampling rate
+constexpr OptionName kExplorerIterations{'\0', "explorer-iterations", "N", nullptr};
+constexpr OptionName kExplorerFolds{'\0', "explorer-folds", "N", nullptr};
+constexpr OptionName kStaticSamples{'\0', "static-samples", nullptr, nullptr};  // with the dynamic ones
+constexpr OptionName kMarkLifted{'\0', "mark-lifted", "N", nullptr};   // mark lifted arcs seen N times
 // Every command has these.
 constexpr OptionName kQuiet{'q', "quiet", nullptr, nullptr};
 constexpr OptionName kVerbose{'v', "verbose", nullptr, nullptr};

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "text/file_replace.h"
+#include "text/text_check.h"
 
 namespace {
 
@@ -64,6 +65,12 @@ struct Identity {
 
 }  // namespace
 
+bool stdoutWritten() {
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+  std::fprintf(stderr, "Error: write to standard output failed.\n");
+  return false;
+}
+
 OutputFile::~OutputFile() { discard(); }
 
 void OutputFile::discard() {
@@ -110,6 +117,12 @@ InputFile& FileGuard::readsStream(const std::string& name) {
   return in;
 }
 
+InputFile& FileGuard::readsText(const std::string& name) {
+  InputFile& in = reads(name);
+  in.text_ = true;
+  return in;
+}
+
 OutputFile& FileGuard::writes(const std::string& name) {
   outputs_.emplace_back(new OutputFile);
   outputs_.back()->name_ = name;
@@ -140,6 +153,7 @@ bool FileGuard::check() {
         std::fprintf(stderr, "Error: cannot read standard input: %s.\n", std::strerror(savedErrno));
         return false;
       }
+      if (in->text_ && !checkTextFile(in->path_)) return false;
       continue;
     }
     struct stat st;
@@ -158,6 +172,7 @@ bool FileGuard::check() {
       return false;
     }
     ::close(fd);
+    if (in->text_ && !checkTextFile(in->name_)) return false;
     read.push_back({st.st_dev, st.st_ino, &in->name_});
   }
 
@@ -193,6 +208,11 @@ bool FileGuard::check() {
         }
       }
       written.push_back({st.st_dev, st.st_ino, &out->name_});
+      // Renaming would replace a file its owner made read-only.
+      if (::access(out->name_.c_str(), W_OK) != 0) {
+        std::fprintf(stderr, "Error: cannot write %s: %s.\n", out->name_.c_str(), std::strerror(errno));
+        return false;
+      }
     }
     const ReplacementTarget target = replacementTarget(out->name_);
     out->target_ = target.path;

@@ -12,7 +12,7 @@
 //   return out.commit() ? 0 : 1;                  // only after success
 //
 // check() refuses (with "Error: ..." on stderr): an input that is missing,
-// unreadable or a directory; an output that is the same file as an input
+// unreadable or a directory, or (readsText) not text; an output that is the same file as an input
 // (device and inode, links followed: "Error: output file X is the same file
 // as Y; refusing to overwrite it."), two outputs that are one file, an output
 // that is a directory, and an output whose folder does not exist or cannot
@@ -32,6 +32,11 @@
 #include <string>
 #include <vector>
 
+// A command that reports on standard output ends with this: the report
+// must have got there (a full disk, a closed pipe). False after
+// "Error: write to standard output failed."
+bool stdoutWritten();
+
 class InputFile {
  public:
   const std::string& name() const { return name_; }  // as given
@@ -44,6 +49,7 @@ class InputFile {
   friend class FileGuard;
   std::string name_, path_;
   bool stream_ = false;
+  bool text_ = false;
   bool spooled_ = false;
 };
 
@@ -85,6 +91,9 @@ class FileGuard {
   InputFile& reads(const std::string& name);
   // The same, for an input read as a stream: "-" stays standard input.
   InputFile& readsStream(const std::string& name);
+  // The same, for a model, dictionary or template file: check() also refuses
+  // one that is not text (a NUL or other control byte), naming the line.
+  InputFile& readsText(const std::string& name);
   OutputFile& writes(const std::string& name);
   // The same, for an output written as a stream: "-" stays standard output.
   OutputFile& writesStream(const std::string& name);

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "templates/template_reader.h"
+
 namespace {
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -53,4 +55,11 @@ std::string shippedFileOrSay(const std::string& name) {
   for (const std::string& f : shippedModelFolders()) folders += (folders.empty() ? "" : ", ") + f;
   std::fprintf(stderr, "Error: no shipped %s found (looked in %s).\n", name.c_str(), folders.c_str());
   return "";
+}
+
+bool templateFileUsable(const std::string& path) {
+  std::vector<_ftnind> templates;
+  std::vector<int> templateOrder;
+  int labelOrder = 0;
+  return loadTemplateSet(path, templates, templateOrder, labelOrder, -1);
 }

@@ -30,4 +30,9 @@ bool applyManifest(const CommandLine& cl, const std::string& model, const char* 
 // the folders searched when there is none.
 std::string shippedFileOrSay(const std::string& name);
 
+// Reads a template file the way the command line does (templates/template_reader.h,
+// loadTemplateSet) for commands whose drivers read it themselves, which take
+// any bytes: false after an "Error: ..." naming the file and line.
+bool templateFileUsable(const std::string& path);
+
 #endif

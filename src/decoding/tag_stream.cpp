@@ -206,11 +206,14 @@ struct StreamResult {
 };
 
 // Reads `in` to its end and writes every line's output in input order:
-// with line feeds, or (joined) one after another, calling afterLine(n) on
-// the writing thread once the output of line n, a line not empty, has been
-// written.
+// with line feeds (CR LF line ends and a leading byte-order mark dropped,
+// progress called with the lines written now and then), or (joined) the
+// lines' bytes as they are, their outputs one after another, calling
+// afterLine(n) on the writing thread once the output of line n, a line not
+// empty, has been written.
 StreamResult streamLines(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
-                         int threads, bool utf8, bool joined, const std::function<void(long)>& afterLine) {
+                         int threads, bool utf8, bool joined, const std::function<void(long)>& afterLine,
+                         const std::function<void(long)>& progress) {
   if (threads < 1) threads = 1;
   StreamResult r;
   long& lines = r.lines;
@@ -225,6 +228,7 @@ StreamResult streamLines(std::FILE* in, const char* inName, std::FILE* out, cons
     LineTagger t(labeler, english, utf8, inName, !joined);
     std::string line;
     while (readLineWhole(in, line)) {
+      if (!joined) dropForeignLineEnd(line, lines == 0);
       ++lines;
       if (!t.tag(line, lines)) {
         std::fprintf(stderr, "%s\n", t.fault.c_str());
@@ -235,6 +239,7 @@ StreamResult streamLines(std::FILE* in, const char* inName, std::FILE* out, cons
         break;
       }
       written(lines, line.empty());
+      if (progress) progress(lines);
     }
     readFailed = std::ferror(in) != 0;
   } else {
@@ -256,6 +261,7 @@ StreamResult streamLines(std::FILE* in, const char* inName, std::FILE* out, cons
     std::condition_variable countChanged;
     std::thread writer([&] {
       Batch b;
+      long writtenLines = 0;
       for (long number = 0;; ++number) {
         {
           std::unique_lock<std::mutex> lock(countMutex);
@@ -276,6 +282,8 @@ StreamResult streamLines(std::FILE* in, const char* inName, std::FILE* out, cons
           pipeline.stop();
           break;
         }
+        writtenLines += static_cast<long>(b.lines.size());
+        if (progress) progress(writtenLines);
         pipeline.written();
       }
     });
@@ -295,6 +303,7 @@ StreamResult streamLines(std::FILE* in, const char* inName, std::FILE* out, cons
           more = false;
           break;
         }
+        if (!joined) dropForeignLineEnd(line, lines == 0 && b.lines.empty());
         bytes += line.size();
         b.emptyInput.push_back(line.empty() ? 1 : 0);
         b.lines.push_back(std::move(line));
@@ -328,8 +337,9 @@ StreamResult streamLines(std::FILE* in, const char* inName, std::FILE* out, cons
 }  // namespace
 
 long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
-               int threads, const char* outName, bool utf8, long* skipped) {
-  const StreamResult r = streamLines(in, inName, out, labeler, english, threads, utf8, false, nullptr);
+               int threads, const char* outName, bool utf8, long* skipped,
+               const std::function<void(long)>& progress) {
+  const StreamResult r = streamLines(in, inName, out, labeler, english, threads, utf8, false, nullptr, progress);
   if (skipped) *skipped = r.faults;
   if (r.readFailed) {
     std::fprintf(stderr, "Error: read %s failed.\n", inName);
@@ -344,7 +354,7 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
 
 long tagStreamJoined(std::FILE* in, std::FILE* out, const FastLabeler& labeler, bool english, int threads,
                      const std::function<void(long)>& afterLine, bool& readFailed, bool& writeFailed) {
-  const StreamResult r = streamLines(in, "", out, labeler, english, threads, false, true, afterLine);
+  const StreamResult r = streamLines(in, "", out, labeler, english, threads, false, true, afterLine, nullptr);
   readFailed = r.readFailed;
   writeFailed = r.writeFailed;
   return r.lines;
@@ -389,7 +399,8 @@ void labelSequence(LoadedTagger& t, TokenTable& sequence, std::vector<std::strin
                t.templateOrder, t.model);
 }
 
-bool scoreTagger(LoadedTagger& t, const std::string& goldPath, TaggerScores& scores) {
+bool scoreTagger(LoadedTagger& t, const std::string& goldPath, TaggerScores& scores,
+                 const std::function<void(long)>& progress) {
   scores = TaggerScores();
   std::FILE* in = std::fopen(goldPath.c_str(), "rb");
   if (in == nullptr) {
@@ -425,8 +436,12 @@ bool scoreTagger(LoadedTagger& t, const std::string& goldPath, TaggerScores& sco
       begin = end;
     }
     rows.clear();
+    if (progress) progress(scores.tokens);
   };
+  bool first = true;
   while (readLineWhole(in, line)) {
+    dropForeignLineEnd(line, first);
+    first = false;
     readLine2VectorString(line, fields);
     if (fields.empty())
       tagSentence();

@@ -50,12 +50,16 @@ struct TaggerScores {
 
 // Tags every sentence of a gold file (one token per line, the word first and
 // the gold tag last, an empty line after each sentence) the way the tagger
-// tags a line (English whole, Chinese cut after the cut marks) and counts
+// tags a line (English whole, Chinese cut after the cut marks; CR LF line
+// ends and a leading byte-order mark are dropped) and counts
 // the tags that match, split by words known to the dictionary. False after an
 // "Error: ..." when the file cannot be read.
-bool scoreTagger(LoadedTagger& tagger, const std::string& goldPath, TaggerScores& scores);
+// progress, when set, is called after every sentence with the tokens so far.
+bool scoreTagger(LoadedTagger& tagger, const std::string& goldPath, TaggerScores& scores,
+                 const std::function<void(long)>& progress = nullptr);
 
-// Reads `in` to its end, tags every line with a
+// Reads `in` to its end (a line may end in CR LF, and the first may start with
+// a UTF-8 byte-order mark: both are dropped), tags every line with a
 // copy of `labeler` per thread and writes the lines in order to `out`.
 // english: whole lines are sequences; otherwise lines are cut after the cut
 // marks as the tagger cuts them. At most a few batches of lines per thread
@@ -64,9 +68,11 @@ bool scoreTagger(LoadedTagger& tagger, const std::string& goldPath, TaggerScores
 // utf8 with a Chinese model: lines are UTF-8, converted to the model's GBK
 // and the output back to UTF-8; a line that is not UTF-8 or holds a
 // character GBK cannot hold gives an empty output line and an "Error: INPUT
-// line N: ..." message, and is counted in *skipped.
+// line N: ..." message, and is counted in *skipped. progress, when set, is
+// called now and then with the lines written so far.
 long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
-               int threads, const char* outName = "standard output", bool utf8 = false, long* skipped = nullptr);
+               int threads, const char* outName = "standard output", bool utf8 = false, long* skipped = nullptr,
+               const std::function<void(long)>& progress = nullptr);
 
 // The tagger's own run over a stream: like tagStream without the UTF-8
 // mode, but the lines' "word/tag " pairs follow one another with no line

@@ -6,10 +6,12 @@
 #include <cstring>
 
 #include "features/feature_context.h"
+#include "features/parser_functions.h"
 #include "features/relation_functions.h"
 #include "features/role_functions.h"
 #include "features/spelling_functions.h"
 #include "features/tree_functions.h"
+#include "templates/parser_step_codes.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -186,9 +188,14 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
   const bool related = tmpl.relation != "NULL";
   std::vector<int> itemRows;
   std::vector<std::string> itemValues;
-  std::vector<std::string> chars;  // the last GBK split of this call
-  std::string joined;
-  std::string value;
+  // Working buffers kept from call to call (per thread), so that a call
+  // allocates nothing once they have grown; cleared here, so no call sees
+  // another's contents.
+  thread_local std::vector<std::string> chars;  // the last GBK split of this call
+  thread_local std::string joined;
+  thread_local std::string value;
+  chars.clear();
+  joined.clear();
 
   const size_t itemCount = tmpl.items.size();
   for (size_t k = 0; k < itemCount; ++k) {
@@ -250,6 +257,8 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
       shapeValue(c, item, row, chars, value);
     } else if (isTreeValueCode(item.valueFunction)) {
       treeValueFunction(c, item, start, node, value);
+    } else if (isParserValueCode(item.valueFunction)) {
+      parserValueFunction(c, item, node, value);
     } else if (isSpellingCode(item.valueFunction)) {
       spellingValue(c, item, row, value);
     } else if (isRoleFunctionCode(item.valueFunction)) {
@@ -267,7 +276,7 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
   }
 
   if (!related)
-    out = std::move(joined);
+    out.assign(joined);
   else
     relationFunction(c, tmpl, itemRows, itemValues, out);
   return static_cast<int>(itemCount);

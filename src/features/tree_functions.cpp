@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "features/parser_functions.h"
 #include "features/predicate_dictionary.h"
+#include "templates/parser_step_codes.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -213,6 +215,7 @@ bool applyNavigationStep(FeatureCallContext& c, const _subft& step, int& node, b
       return true;
     }
     default:
+      if (isParserNavigationCode(step.code)) return applyParserStep(c, step, node, outOfRange);
       return false;
   }
 }

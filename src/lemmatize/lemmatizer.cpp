@@ -9,6 +9,7 @@
 #include <map>
 #include <tuple>
 
+#include "text/file_replace.h"
 #include "text/line_utils.h"
 
 namespace lemmatize {
@@ -296,20 +297,7 @@ bool Lemmatizer::save(const std::string& path, const std::string& source, std::s
   for (const auto& [xpos, t] : tags)
     out += "tag\t" + xpos + "\t" + t.upos + "\t" + std::to_string(t.count) + "\t" +
            (t.lowerCapitalised ? "lower" : "keep") + "\t" + (t.capitaliseLower ? "capital" : "keep") + "\n";
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "Error: cannot create " + temp + ": " + std::strerror(errno);
-    return false;
-  }
-  const bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-    error = "Error: cannot write " + path;
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return writeWholeFile(path, out, error);
 }
 
 }  // namespace lemmatize

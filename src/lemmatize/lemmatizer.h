@@ -42,7 +42,7 @@ class Lemmatizer {
   // Reads the file save() writes; on failure returns false with `error`
   // ("Error: FILE line N: ..."), leaving the lemmatizer unchanged.
   bool load(const std::string& path, std::string& error);
-  // Writes via a temporary file and a rename.
+  // Written with writeWholeFile (text/file_replace.h).
   bool save(const std::string& path, const std::string& source, std::string& error) const;
 
  private:

@@ -404,6 +404,7 @@ struct Session {
   int n = 0;
   int iterations = 0;
   bool stoppedEarly = false;
+  std::string stopReason;  // what stopped the optimiser early
   double bestHeldout = -std::numeric_limits<double>::infinity();
   int bestIteration = 0;
   std::vector<double> best;
@@ -443,21 +444,34 @@ int progressCallback(void* instance, const lbfgsfloatval_t* x, const lbfgsfloatv
         s.best.assign(x, x + s.n);
       } else if (k - s.bestIteration >= s.options->heldout_patience) {
         stop = true;
+        s.stopReason = "held-out patience: no held-out gain in " + std::to_string(k - s.bestIteration) +
+                       " iterations; the weights of iteration " + std::to_string(s.bestIteration) + " are kept";
       }
     }
   }
-  if (s.options->progress && !s.options->progress(p)) stop = true;
+  if (s.options->progress && !s.options->progress(p) && !stop) {
+    stop = true;
+    s.stopReason = "stopped by the progress callback";
+  }
   if (stop) s.stoppedEarly = true;
   return stop ? 1 : 0;
 }
 
-std::string statusText(int status) {
+// Why the optimiser stopped, naming what stopped it.
+std::string statusText(int status, const ME_TrainOptions& o, const std::string& stopReason) {
+  char buffer[160];
   switch (status) {
-    case LBFGS_SUCCESS: return "converged";
-    case LBFGS_STOP: return "the objective stopped falling";
+    case LBFGS_SUCCESS:
+      std::snprintf(buffer, sizeof buffer, "converged: the gradient fell below %g times the weights' size",
+                    o.epsilon);
+      return buffer;
+    case LBFGS_STOP:
+      std::snprintf(buffer, sizeof buffer, "objective: it fell by less than %g over the last %d iterations", o.delta,
+                    o.past);
+      return buffer;
     case LBFGS_ALREADY_MINIMIZED: return "the weights were already optimal";
-    case LBFGSERR_CANCELED: return "stopped early";
-    case LBFGSERR_MAXIMUMITERATION: return "reached the iteration limit";
+    case LBFGSERR_CANCELED: return stopReason.empty() ? "stopped early" : stopReason;
+    case LBFGSERR_MAXIMUMITERATION: return "iteration limit: " + std::to_string(o.max_iterations) + " iterations";
     case LBFGSERR_OUTOFMEMORY: return "out of memory";
     case LBFGSERR_ROUNDING_ERROR:
     case LBFGSERR_MINIMUMSTEP:
@@ -585,7 +599,9 @@ bool ME_trainWeights(ME_Model& model, const ME_TrainOptions& options, ME_TrainRe
   const int status = lbfgs(padded, x, &fx, evaluateCallback, progressCallback, &s, &param);
   r.status = status;
   r.iterations = s.iterations;
-  r.message = statusText(status);
+  // A callback that stops the optimiser makes it return the callback's value,
+  // which is also the code of the objective test: the session knows which.
+  r.message = s.stoppedEarly ? s.stopReason : statusText(status, options, s.stopReason);
 
   bool ok = hasResult(status);
   if (ok && !s.best.empty()) std::copy(s.best.begin(), s.best.end(), x);

@@ -7,6 +7,7 @@
 #include "parsing/parser_kit_support.h"
 #include "parsing/parser_training.h"
 #include "projectivity/projective_file.h"
+#include "projectivity/projectivity.h"
 
 bool isPunctuationTag(const std::string& tag) {
   static const std::set<std::string> kTags = {"PUNCT", "``", "''", ",", ".", ":", "-LRB-", "-RRB-", "HYPH", "NFP"};
@@ -54,30 +55,26 @@ bool scoreParsedFile(const std::string& goldPath, const std::string& parsedPath,
     loadExtraDPInfo(goldRows, 1, goldTree, unusedArguments, unusedPredicates);
     heads.assign(n, -1);
     labels.assign(n, std::string());
-    bool lifted = false;
+    predicted.resize(n);
     for (size_t k = 0; k < n; ++k) {
       const std::vector<std::string>& row = parsedRows[k];
-      heads[k] = headFromColumn(row[row.size() - 2]);
-      labels[k] = row.back();
-      if (labels[k].find('|') != std::string::npos) {
-        lifted = true;
-        ++result.liftedLabels;
-      }
+      predicted[k].head = headFromColumn(row[row.size() - 2]);
+      predicted[k].dprel = row.back();
+      if (predicted[k].dprel.find('|') != std::string::npos) ++result.liftedLabels;
     }
-    if (lifted) {
-      if (decoder == 2) {
-        pseudoProjectiveHeadDecoder2(heads, labels);
-      } else {
-        predicted.resize(n);
-        for (size_t k = 0; k < n; ++k) {
-          predicted[k].head = heads[k];
-          predicted[k].dprel = labels[k];
-        }
-        pseudoProjectiveHeadDecoder3(predicted);
-        for (size_t k = 0; k < n; ++k) {
-          heads[k] = predicted[k].head;
-          labels[k] = predicted[k].dprel;
-        }
+    result.liftedFound += decodeMarkedArcs(predicted, decoder);
+    for (size_t k = 0; k < n; ++k) {
+      heads[k] = predicted[k].head;
+      labels[k] = predicted[k].dprel;
+    }
+    // The arcs that projectivizing would lift are the non-projective ones.
+    if (checkProjective(goldTree) >= 0) {
+      std::vector<_dppair> lifted = goldTree;
+      if (pseudoProjectiveHead2(lifted) != 1) pseudoProjectiveHead3(lifted);
+      for (size_t k = 0; k < n; ++k) {
+        if (lifted[k].head == goldTree[k].head) continue;
+        ++result.nonProjectiveArcs;
+        result.nonProjectiveRight += heads[k] == goldTree[k].head;
       }
     }
     for (size_t k = 0; k < n; ++k) {

@@ -26,6 +26,24 @@ struct ParserSampleCounts {
 bool collectParserSamples(const std::string& templatePath, const std::string& inputPath, bool inverse,
                           ME_Model& model, ParserSampleCounts& counts);
 
+struct DynamicOracleOptions {
+  // Probability with which the next action is drawn from the explorer's
+  // distribution instead of being its most probable one.
+  double explore = 0.1;
+  unsigned seed = 19;
+};
+
+// Parses every sentence of a projective dependency file with the explorer
+// model and adds one sample per state reached, labelled with the action that
+// keeps the best tree still reachable (the dynamic oracle), to model; among
+// several such actions the static oracle's order decides (so that on the gold
+// path the labels are the static oracle's). The parse follows the explorer's
+// choice (allowed actions only), mistakes included. Same failures as
+// collectParserSamples.
+bool collectDynamicParserSamples(const std::string& templatePath, const std::string& inputPath, bool inverse,
+                                 const ME_Model& explorer, const DynamicOracleOptions& options, ME_Model& model,
+                                 ParserSampleCounts& counts);
+
 struct ParserTrainingReport;
 
 struct ParserTrainingOptions {
@@ -33,12 +51,30 @@ struct ParserTrainingOptions {
   bool inverse = false;  // a model for the right-to-left driver
   int cutoff = 2;
   ME_TrainOptions estimator;
+  // Dynamic oracle: first an explorer model is trained on the static
+  // oracle's samples with explorerIterations iterations, then the samples of
+  // the states it reaches on the treebank, labelled by the dynamic oracle,
+  // make the model.
+  // With explorerFolds above 1 the treebank is cut into that many parts and
+  // each part is parsed by an explorer trained on the others; keepStatic adds
+  // the static oracle's samples of the whole treebank to the dynamic ones.
+  bool dynamicOracle = false;
+  int explorerIterations = 50;
+  int explorerFolds = 1;
+  bool keepStatic = false;
+  DynamicOracleOptions dynamic;
+  // Above 0: lifted arcs are marked in their relations (see ProjectiveGen)
+  // where the marked relation occurs at least this many times.
+  int markLifted = 0;
+  // Called when a phase starts ("explorer", "dynamic oracle"), for progress.
+  std::function<void(const char*)> onPhase;
   // Called once the samples and the feature bag are ready, before the weights.
   std::function<void(const ME_Model&, const ParserTrainingReport&)> onSamples;
 };
 
 struct ParserTrainingReport {
   ParserSampleCounts counts;
+  int markedArcs = 0;  // lifted arcs marked in the training trees
   double collectSeconds = 0;  // projectivizing and sample collection
   ME_TrainReport estimator;
   double seconds = 0;  // all of it
@@ -57,6 +93,9 @@ struct ParserScore {
 
 struct ParserEvaluation {
   long sentences = 0, liftedLabels = 0;
+  long liftedFound = 0;        // lifted labels whose marked head was found
+  long nonProjectiveArcs = 0;  // gold arcs that projectivizing would lift
+  long nonProjectiveRight = 0; // ... whose head the parse got right
   ParserScore all, noPunctuation;
 };
 
@@ -66,7 +105,8 @@ bool isPunctuationTag(const std::string& tag);
 // Compares a parsed file (every gold column, then head and relation) with its
 // gold file (head in column 8, relation in 9, from 0): attachment scores with
 // and without the tokens whose tag in punctColumn is punctuation. Lifted
-// labels (relation|marker) are decoded first with decoder 2 or 3. A token
+// labels (relation|marker) are put back first (decodeMarkedArcs with decoder
+// 2 or 3). A token
 // whose gold and predicted heads are both the root counts as correctly
 // labelled. False after an "Error: ..." naming the line that does not match.
 bool scoreParsedFile(const std::string& goldPath, const std::string& parsedPath, int punctColumn, int decoder,

@@ -5,7 +5,9 @@
 #include <set>
 
 #include "features/feature_generator.h"
+#include "parsing/beam_search.h"
 #include "parsing/dependency_info.h"
+#include "parsing/parser_scorer.h"
 #include "templates/template_reader.h"
 #include "text/line_utils.h"
 
@@ -46,25 +48,29 @@ int buildFeatures(ME_Sample& sample, std::vector<_ftnind>& templates, const std:
                   TokenTable& rows, std::vector<int>& stack, int position, std::vector<_dppair>& arcs,
                   std::vector<std::vector<_dppair>>& argumentLists, std::vector<int>& predicateRows,
                   std::vector<_dppair>& extraArcs, bool checkColumns, std::string& value) {
-  sample.feature_strs.clear();
+  // The strings of the previous state are overwritten in place, so that their
+  // buffers are reused from state to state.
+  std::vector<std::string>& features = sample.feature_strs;
+  size_t used = 0;
   const size_t count = templateOrder.size() < templates.size() ? templateOrder.size() : templates.size();
   for (size_t i = 0; i < count; ++i) {
     const int index = templateOrder[i];
     if (index < 0 || static_cast<size_t>(index) >= templates.size()) continue;
     _ftnind& t = templates[static_cast<size_t>(index)];
     if (checkColumns && columnOutOfRange(t, rows)) {
+      features.resize(used);
       std::fputs(kColumnMessage, stderr);
       return -1;
     }
     value.clear();
     FeatureLocGenP2Multi(rows, t, stack, position, arcs, argumentLists, predicateRows, extraArcs, value);
     if (!t.name.empty() && t.name[0] == 'U') {
-      std::string feature;
-      feature.reserve(t.name.size() + 1 + value.size());
-      feature.append(t.name).append(1, ':').append(value);
-      sample.feature_strs.push_back(std::move(feature));
+      if (used == features.size()) features.emplace_back();
+      std::string& feature = features[used++];
+      feature.assign(t.name).append(1, ':').append(value);
     }
   }
+  features.resize(used);
   return 1;
 }
 
@@ -72,7 +78,6 @@ int generateSample(std::string& action, ME_Sample& sample, ME_Model& model, std:
                    std::vector<int>& templateOrder, TokenTable& rows, std::vector<int>& stack, int& next,
                    std::vector<_dppair>& arcs, std::vector<std::vector<_dppair>>& argumentLists,
                    std::vector<int>& predicateRows, std::vector<_hisstruc>& actionHistory, Direction direction) {
-  sample.feature_strs.clear();
   sample.label_str = action;
   std::vector<_dppair> noArcs;
   std::string value;
@@ -114,6 +119,7 @@ void makeRootsOfUnattached(std::vector<_dppair>& arcs) {
 // Everything one driver run holds.
 struct DriverRun {
   ME_Model model;
+  std::unique_ptr<ParserScorer> scorer;  // built once the model is loaded
   std::vector<std::string> tags;
   std::vector<_ftnind> templates;
   std::vector<int> templateOrder;
@@ -129,6 +135,7 @@ struct DriverRun {
   std::string value;
   int multiRootSentences = 0;
   int extraRoots = 0;
+  int beamWidth = 0;  // above 0: beam search instead of the greedy loop
 };
 
 int showTags(ME_Model& model, std::vector<std::string>& tags) {
@@ -145,7 +152,7 @@ int classifyState(DriverRun& run, TokenTable& rows, std::vector<double>& probs) 
   if (buildFeatures(run.sample, run.templates, run.templateOrder, rows, run.stack, run.next, run.arcs,
                     run.argumentLists, run.predicateRows, run.extraArcs, _trainFlag, run.value) < 0)
     return -1;
-  probs = run.model.classify(run.sample);
+  run.scorer->classify(run.sample, probs);
   return 1;
 }
 
@@ -256,6 +263,12 @@ int parseSentence(DriverRun& run, TokenTable& rows, Direction direction) {
     run.stack.assign(1, 0);
     run.next = 1;
   }
+  if (run.beamWidth > 0) {
+    BeamInputs inputs{*run.scorer,         run.tags,          run.templates, run.templateOrder,
+                      run.argumentLists,   run.predicateRows, run.extraArcs, run.sample};
+    beamParse(inputs, rows, direction == Direction::kRightToLeft, run.beamWidth, run.arcs);
+    return 1;
+  }
   if (n >= 2 && runTransitions(run, rows, direction) < 0) return -1;
   if (direction != Direction::kLeftToRightWithRepair) {
     makeRootsOfUnattached(run.arcs);
@@ -279,19 +292,22 @@ int parseSentence(DriverRun& run, TokenTable& rows, Direction direction) {
   return 1;
 }
 
-int runDriver(char* templatePath, char* modelPath, char* inputPath, char* outputPath, Direction direction) {
+int runDriver(char* templatePath, char* modelPath, char* inputPath, char* outputPath, Direction direction,
+              int beamWidth = 0) {
   if (checkFile(templatePath) < 0 || checkFile(inputPath) < 0) return -1;
   if (checkFile(modelPath) < 0) return -1;
 
   DriverRun run;
+  run.beamWidth = beamWidth;
   if (!run.model.load_from_fileV2(modelPath)) {
-    std::fprintf(stderr, "Error: model file %s missing.\n", modelPath);
+    std::fprintf(stderr, "Error: model file %s does not load.\n", modelPath);
     return -1;
   }
   if (showTags(run.model, run.tags) <= 0) {
     std::fprintf(stderr, "Error: model file %s holds no labels.\n", modelPath);
     return -1;
   }
+  run.scorer.reset(new ParserScorer(run.model));
   int labelOrder = 0;
   if (readTemplateFile3(templatePath, run.templates, run.templateOrder, labelOrder) < 0) {
     std::fprintf(stderr, "Error: template file %s names a template twice.\n", templatePath);
@@ -365,6 +381,15 @@ int runDriver(char* templatePath, char* modelPath, char* inputPath, char* output
 
 }  // namespace
 
+int parserStateFeatures(ME_Sample& sample, std::vector<_ftnind>& templates, const std::vector<int>& templateOrder,
+                        TokenTable& rows, std::vector<int>& stack, int position, std::vector<_dppair>& arcs,
+                        std::vector<std::vector<_dppair>>& argumentLists, std::vector<int>& predicateRows,
+                        std::vector<_dppair>& extraArcs, bool checkColumns) {
+  std::string value;
+  return buildFeatures(sample, templates, templateOrder, rows, stack, position, arcs, argumentLists, predicateRows,
+                       extraArcs, checkColumns, value);
+}
+
 std::string applicableAction(const std::string& chosen, const std::vector<double>& probs,
                              const std::vector<std::string>& tags, bool stackEmpty) {
   if (canChangeState(chosen, stackEmpty)) return chosen;
@@ -389,6 +414,11 @@ int ME_TestPNivre2ExtInverse(char* templatePath, char* modelPath, char* inputPat
 
 int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, char* outputPath) {
   return runDriver(templatePath, modelPath, inputPath, outputPath, Direction::kLeftToRightWithRepair);
+}
+
+int parseWithBeam(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int width, bool inverse) {
+  return runDriver(templatePath, modelPath, inputPath, outputPath,
+                   inverse ? Direction::kRightToLeft : Direction::kLeftToRight, width < 1 ? 1 : width);
 }
 
 int NivreSampleGenExt(std::string& action, ME_Sample& sample, ME_Model& model, std::vector<_ftnind>& templates,
@@ -447,6 +477,7 @@ bool SentenceParser::load(const std::string& templatePath, const std::string& mo
     error = "Error: parser model " + modelPath + " holds no labels";
     return false;
   }
+  run.scorer.reset(new ParserScorer(run.model));
   int labelOrder = 0;
   std::string path = templatePath;
   if (readTemplateFile3(&path[0], run.templates, run.templateOrder, labelOrder) < 0) {

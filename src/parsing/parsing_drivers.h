@@ -29,6 +29,10 @@ int ME_TestPNivre2ExtInverse(char* templatePath, char* modelPath, char* inputPat
 // tokens of the final stack; its bottom token becomes the root.
 int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, char* outputPath);
 
+// Beam search with the given width (at least 1), left to right or, with
+// inverse, right to left; same files, messages and results as the drivers
+// above (see beam_search.h).
+int parseWithBeam(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int width, bool inverse);
 // Parses sentences held in memory, one at a time, with a model and template
 // file loaded once: left to right with root repair, as ME_TestPNivre2ExtV2
 // parses each sentence of a file. Rows are in the driver's column layout.
@@ -67,6 +71,16 @@ int NivreSampleGenExtInverse(std::string& action, ME_Sample& sample, ME_Model& m
                              std::vector<int>& stack, int& next, std::vector<_dppair>& arcs,
                              std::vector<std::vector<_dppair>>& argumentLists, std::vector<int>& predicateRows,
                              std::vector<_hisstruc>& actionHistory);
+
+// Fills sample.feature_strs with the features of a parser state as the
+// drivers and the sample generators build them ("name:value" for every
+// template whose name begins with U, in template order). -1, after the
+// column message, when checkColumns is set and a template reads the last
+// column of the first row or beyond.
+int parserStateFeatures(ME_Sample& sample, std::vector<_ftnind>& templates, const std::vector<int>& templateOrder,
+                        TokenTable& rows, std::vector<int>& stack, int position, std::vector<_dppair>& arcs,
+                        std::vector<std::vector<_dppair>>& argumentLists, std::vector<int>& predicateRows,
+                        std::vector<_dppair>& extraArcs, bool checkColumns);
 
 // The action a driver applies: chosen when it can change the parser state,
 // otherwise the most probable label that can (on an empty stack only a shift

@@ -1,5 +1,7 @@
 #include "projectivity/projective_file.h"
 
+#include <map>
+
 #include "parsing/dependency_info.h"
 #include "projectivity/projectivity.h"
 #include "text/line_utils.h"
@@ -136,9 +138,35 @@ void writeProjectiveRow(std::FILE* out, const std::vector<std::string>& row, int
   std::fputc('\n', out);
 }
 
+namespace {
+
+// Marks the arcs lifting moved (see ProjectiveGen).
+void markLiftedArcs(const std::vector<_dppair>& original, std::vector<_dppair>& tree, ProjectiveGenCounts& c) {
+  const size_t n = tree.size();
+  std::vector<char> lifted(n, 0);
+  for (size_t e = 0; e < n; ++e) lifted[e] = tree[e].head != original[e].head;
+  for (size_t e = 0; e < n; ++e) {
+    if (!lifted[e]) continue;
+    const int h = original[e].head;  // lifting moves only tokens that have a head
+    const std::string& marker = original[static_cast<size_t>(h)].dprel;
+    tree[e].dprel = original[e].dprel + "|" + marker;
+    ++c.markedArcs;
+    if (lifted[static_cast<size_t>(h)])
+      ++c.unmarkedHeads;
+    else
+      tree[static_cast<size_t>(h)].dprel = "|" + marker;
+  }
+}
+
+}  // namespace
+
 int ProjectiveGen(char* inputPath, char* outputPath, ProjectiveGenCounts* countsOut) {
+  return ProjectiveGen(inputPath, outputPath, countsOut, false);
+}
+
+int ProjectiveGen(char* inputPath, char* outputPath, ProjectiveGenCounts* countsOut, bool markLifted) {
   ProjectiveGenCounts c;
-  std::vector<_dppair> tree;
+  std::vector<_dppair> tree, original;
   SentenceFiles files;
   if (!files.open(inputPath, outputPath)) return -1;
   TokenTable rows;
@@ -157,6 +185,7 @@ int ProjectiveGen(char* inputPath, char* outputPath, ProjectiveGenCounts* counts
     bool keep = true;
     if (checkProjective(tree) >= 0) {
       ++c.nonProjective;
+      original = tree;
       bool gaveUp2 = false, gaveUp3 = false;
       if (pseudoProjectiveHead2(tree, kLiftWorkLimit, &gaveUp2) != 1) {
         ++c.notByGrandparent;
@@ -171,6 +200,8 @@ int ProjectiveGen(char* inputPath, char* outputPath, ProjectiveGenCounts* counts
         }
       }
     }
+    if (keep && markLifted && !original.empty()) markLiftedArcs(original, tree, c);
+    original.clear();
     if (keep) writeSentence(files.out, rows, tree);
   }
   c.lines = files.lines;
@@ -187,8 +218,6 @@ int deprojectivizeFile(char* inputPath, char* outputPath, int encoding, Deprojec
   }
   DeprojectivizeCounts c;
   std::vector<_dppair> tree;
-  std::vector<int> heads;
-  std::vector<std::string> labels;
   SentenceFiles files;
   if (!files.open(inputPath, outputPath)) return -1;
   TokenTable rows;
@@ -201,21 +230,7 @@ int deprojectivizeFile(char* inputPath, char* outputPath, int encoding, Deprojec
     }
     for (const _dppair& a : tree)
       if (a.dprel.find('|') != std::string::npos) ++c.decodedLabels;
-    if (encoding == 3) {
-      pseudoProjectiveHeadDecoder3(tree);
-    } else {
-      heads.clear();
-      labels.clear();
-      for (const _dppair& a : tree) {
-        heads.push_back(a.head);
-        labels.push_back(a.dprel);
-      }
-      pseudoProjectiveHeadDecoder2(heads, labels);
-      for (size_t k = 0; k < tree.size(); ++k) {
-        tree[k].head = heads[k];
-        tree[k].dprel = labels[k];
-      }
-    }
+    decodeMarkedArcs(tree, encoding);
     writeSentence(files.out, rows, tree);
   }
   c.lines = files.lines;
@@ -225,6 +240,111 @@ int deprojectivizeFile(char* inputPath, char* outputPath, int encoding, Deprojec
 }
 
 int ProjectiveGen(char* inputPath, char* outputPath) { return ProjectiveGen(inputPath, outputPath, nullptr); }
+
+int keepFrequentMarkers(char* inputPath, char* outputPath, int minCount) {
+  std::map<std::string, long> counts;
+  std::vector<_dppair> tree;
+  TokenTable rows;
+  int firstLine = 0;
+  {
+    // The first reading only counts; its output goes nowhere.
+    SentenceFiles files;
+    if (!files.open(inputPath, const_cast<char*>("/dev/null"))) return -1;
+    while (files.nextSentence(rows, firstLine, [](int) {})) {
+      if (!readTree(rows, inputPath, firstLine, false, tree)) continue;
+      for (const _dppair& a : tree)
+        if (a.dprel.find('|') != std::string::npos) ++counts[a.dprel];
+    }
+    if (files.close() != 1) return -1;
+  }
+  SentenceFiles files;
+  if (!files.open(inputPath, outputPath)) return -1;
+  std::map<std::string, int> lifted, heads;
+  while (files.nextSentence(rows, firstLine, [](int) {})) {
+    if (!readTree(rows, inputPath, firstLine, false, tree)) continue;
+    // The markers of the sentence that a lifted token and a head both keep.
+    lifted.clear();
+    heads.clear();
+    for (const _dppair& a : tree) {
+      const size_t bar = a.dprel.find('|');
+      if (bar == std::string::npos || counts[a.dprel] < minCount) continue;
+      ++(bar == 0 ? heads : lifted)[a.dprel.substr(bar)];
+    }
+    for (_dppair& a : tree) {
+      const size_t bar = a.dprel.find('|');
+      if (bar == std::string::npos) continue;
+      const std::string marker = a.dprel.substr(bar);
+      if (lifted.count(marker) > 0 && heads.count(marker) > 0 && counts[a.dprel] >= minCount) continue;
+      a.dprel = bar == 0 ? a.dprel.substr(1) : a.dprel.substr(0, bar);
+    }
+    writeSentence(files.out, rows, tree);
+  }
+  return files.close();
+}
+
+
+namespace {
+
+// Heads after decoder 2 or 3 over the tree, read in the given direction.
+std::vector<int> decodedHeads(const std::vector<_dppair>& tree, int encoding, bool reversed) {
+  const int n = static_cast<int>(tree.size());
+  auto at = [&](int i) { return reversed ? n - 1 - i : i; };
+  std::vector<int> heads(tree.size());
+  std::vector<std::string> labels(tree.size());
+  for (int i = 0; i < n; ++i) {
+    const _dppair& a = tree[static_cast<size_t>(at(i))];
+    heads[static_cast<size_t>(i)] = a.head >= 0 && a.head < n ? at(a.head) : a.head;
+    labels[static_cast<size_t>(i)] = a.dprel;
+  }
+  if (encoding == 3) {
+    std::vector<_dppair> copy(tree.size());
+    for (size_t i = 0; i < copy.size(); ++i) {
+      copy[i].head = heads[i];
+      copy[i].dprel = labels[i];
+    }
+    pseudoProjectiveHeadDecoder3(copy);
+    for (size_t i = 0; i < copy.size(); ++i) heads[i] = copy[i].head;
+  } else {
+    pseudoProjectiveHeadDecoder2(heads, labels);
+  }
+  std::vector<int> result(tree.size());
+  for (int i = 0; i < n; ++i) {
+    const int h = heads[static_cast<size_t>(i)];
+    result[static_cast<size_t>(at(i))] = h >= 0 && h < n ? at(h) : h;
+  }
+  return result;
+}
+
+}  // namespace
+
+int decodeMarkedArcs(std::vector<_dppair>& tree, int encoding) {
+  bool marked = false;
+  for (const _dppair& a : tree) marked = marked || a.dprel.find('|') != std::string::npos;
+  if (!marked) return 0;
+  const std::vector<int> after = decodedHeads(tree, encoding, false);
+  const std::vector<int> before = decodedHeads(tree, encoding, true);
+  int found = 0;
+  for (size_t e = 0; e < tree.size(); ++e) {
+    std::string& label = tree[e].dprel;
+    const size_t bar = label.find('|');
+    if (bar == std::string::npos) continue;
+    if (bar == 0) {
+      label.erase(0, 1);  // a head marker names the token's own relation
+      const size_t more = label.find('|');
+      if (more != std::string::npos) label.erase(more);
+      continue;
+    }
+    if (after[e] != tree[e].head) {
+      tree[e].head = after[e];
+      ++found;
+    } else if (before[e] != tree[e].head) {
+      tree[e].head = before[e];
+      ++found;
+    }
+    label.erase(bar);
+  }
+  return found;
+}
 
 int pseudoProjectiveHeadDecoder3(std::vector<_dppair>& tree) {
   const size_t n = tree.size();

@@ -8,7 +8,9 @@
 
 #include "labels/mini_string_bag.h"
 #include "templates/builtin_templates.h"
+#include "templates/parser_step_codes.h"
 #include "text/line_utils.h"
+#include "text/text_check.h"
 
 namespace {
 
@@ -132,6 +134,16 @@ const StepName kStepNames[] = {
     {"wordnetbase", 211},
     {"chnprefix", 220},
     {"chnsuffix", 221},
+    // Dependency-parser features (240-279, templates/parser_step_codes.h):
+    // steps that move the node, then value functions.
+    {"parent", 240},
+    {"lchild", 241},
+    {"rchild", 242},
+    {"lvalency", 243},
+    {"rvalency", 244},
+    {"llabelset", 245},
+    {"rlabelset", 246},
+    {"distance", 247},
     // Role-labelling functions (280-299): the row against the current
     // predicate in the syntactic tree; features/role_functions.h lists their values.
     {"predpath", 280},
@@ -230,7 +242,7 @@ int parseTemplateLine(std::string& text, _ft& item) {
     if (end == std::string::npos) end = n;
     const _subft step = stepOf(text.substr(pos + 1, end - pos - 1));
     item.steps.push_back(step);
-    if (isValueFunction(step.code)) item.valueFunction = step.code;
+    if (isValueFunction(step.code) || isParserValueCode(step.code)) item.valueFunction = step.code;
     pos = end;
   }
   // Position "[offset,column]". Without a ',' the offset is read from what
@@ -374,6 +386,55 @@ int checkHRange(TokenTable& rows, std::vector<_ft>& items, bool strict) {
   return 1;
 }
 
+namespace {
+
+// The reader takes a name it does not know for no step at all and a relation
+// of another family for none; on the command line both are mistakes.
+bool knownNamesOnly(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "r");
+  if (f == nullptr) return true;  // reported by the caller
+  std::string line;
+  long lineNo = 0;
+  bool ok = true;
+  while (ok && readLineWhole(f, line)) {
+    ++lineNo;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#' || line[0] == 'B') continue;
+    const size_t colon = line.find(':', 1);
+    if (colon == std::string::npos || colon + 1 == line.size()) continue;
+    const size_t bar = line.find('|', colon);
+    const std::string items = line.substr(colon + 1, bar == std::string::npos ? std::string::npos : bar - colon - 1);
+    // Steps: ".name" runs inside each "%..." item, up to its "[".
+    for (size_t pos = items.find('.'); ok && pos != std::string::npos; pos = items.find('.', pos + 1)) {
+      const size_t itemStart = items.rfind('%', pos);
+      const size_t bracket = items.find('[', itemStart == std::string::npos ? 0 : itemStart);
+      if (bracket != std::string::npos && pos > bracket) continue;
+      size_t end = items.find_first_of(".[%|", pos + 1);
+      if (end == std::string::npos) end = items.size();
+      const std::string step = items.substr(pos + 1, end - pos - 1);
+      if (stepOf(step).code < 0) {
+        std::fprintf(stderr, "Error: %s line %ld: unknown function \"%s\".\n", path.c_str(), lineNo,
+                     printableText(step).c_str());
+        ok = false;
+      }
+    }
+    if (ok && bar != std::string::npos && bar + 1 < line.size()) {
+      const std::string relation = line.substr(bar + 1);
+      const bool family = relation.size() > 2 && (relation[0] == 'a' || relation[0] == 'b' || relation[0] == 'c') &&
+                          relation[1] == '_';
+      if (!family && relation != "NULL") {
+        std::fprintf(stderr, "Error: %s line %ld: unknown relation \"%s\".\n", path.c_str(), lineNo,
+                     printableText(relation).c_str());
+        ok = false;
+      }
+    }
+  }
+  std::fclose(f);
+  return ok;
+}
+
+}  // namespace
+
 bool loadTemplateSet(const std::string& path, std::vector<_ftnind>& templates, std::vector<int>& templateOrder,
                      int& labelOrder, int maxLabelOrder) {
   // The reader takes a missing file for an empty one.
@@ -383,6 +444,7 @@ bool loadTemplateSet(const std::string& path, std::vector<_ftnind>& templates, s
     return false;
   }
   std::fclose(probe);
+  if (!checkTextFile(path) || !knownNamesOnly(path)) return false;
   std::string name = path;
   const int count = readTemplateFile3(&name[0], templates, templateOrder, labelOrder);
   if (count < 0) {

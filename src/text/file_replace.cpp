@@ -1,9 +1,12 @@
 #include "text/file_replace.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 ReplacementTarget replacementTarget(const std::string& path) {
@@ -28,6 +31,43 @@ ReplacementTarget replacementTarget(const std::string& path) {
     target.path = next;
   }
   return target;
+}
+
+bool writeWholeFile(const std::string& path, const std::string& bytes, std::string& error) {
+  const ReplacementTarget target = replacementTarget(path);
+  std::string temp;
+  int fd = -1;
+  if (target.direct) {
+    fd = ::open(path.c_str(), O_WRONLY | O_TRUNC);
+  } else {
+    fd = createTempBeside(target.path, temp);
+  }
+  if (fd < 0) {
+    error = "Error: cannot write " + path + ": " + std::strerror(errno) + ".";
+    return false;
+  }
+  size_t done = 0;
+  bool ok = true;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += static_cast<size_t>(n);
+  }
+  int savedErrno = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    savedErrno = errno;
+  }
+  if (ok && !target.direct && std::rename(temp.c_str(), target.path.c_str()) != 0) {
+    ok = false;
+    savedErrno = errno;
+  }
+  if (!ok) {
+    if (!target.direct) std::remove(temp.c_str());
+    error = "Error: cannot write " + path + ": " + std::strerror(savedErrno) + ".";
+  }
+  return ok;
 }
 
 int createTempBeside(const std::string& target, std::string& tempPath) {

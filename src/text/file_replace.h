@@ -23,4 +23,10 @@ ReplacementTarget replacementTarget(const std::string& path);
 // tempPath; -1 with errno set when the folder does not allow it.
 int createTempBeside(const std::string& target, std::string& tempPath);
 
+// Writes `bytes` as the whole content of `path` the safe way above: a regular
+// file (through its links) is replaced by renaming a finished temporary file
+// onto it, a device or pipe is written in place. False with `error` set
+// ("Error: ...") when it could not be done; a replaced file then stays as it was.
+bool writeWholeFile(const std::string& path, const std::string& bytes, std::string& error);
+
 #endif

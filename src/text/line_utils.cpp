@@ -117,3 +117,8 @@ bool readLineWhole(std::FILE* f, std::string& line) {
   }
   return any;
 }
+
+void dropForeignLineEnd(std::string& line, bool firstLine) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (firstLine && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+}

@@ -29,4 +29,8 @@ void twoC(int flag, int& count);
 // when nothing was read. A carriage return stays part of the line.
 bool readLineWhole(std::FILE* f, std::string& line);
 
+// For readers of text that may come from other systems: removes a carriage
+// return before the line feed, and (firstLine) a UTF-8 byte-order mark.
+void dropForeignLineEnd(std::string& line, bool firstLine);
+
 #endif

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 
+#include "text/file_replace.h"
 #include "text/line_utils.h"
 #include "tokenize/english_tokenizer.h"
 #include "tokenize/sentence_splitter.h"
@@ -203,20 +204,7 @@ bool TokenLists::save(const std::string& path, const std::string& source, std::s
   std::map<std::string, std::pair<int, int>> ends(sentenceEnds.begin(), sentenceEnds.end());
   for (const auto& [key, counts] : ends)
     out += "end\t" + key + "\t" + std::to_string(counts.first) + "\t" + std::to_string(counts.second) + "\n";
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "Error: cannot create " + temp + ": " + std::strerror(errno);
-    return false;
-  }
-  const bool written = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-    error = "Error: cannot write " + path;
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  return writeWholeFile(path, out, error);
 }
 
 }  // namespace tokenize

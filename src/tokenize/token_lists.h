@@ -29,8 +29,8 @@ struct TokenLists {
   // Reads the file that save() writes. On failure returns false and sets
   // `error` to "Error: FILE line N: ..." or "Error: cannot open FILE".
   bool load(const std::string& path, std::string& error);
-  // Writes via a temporary file and a rename, so a failed write leaves no
-  // half-written file behind.
+  // Written with writeWholeFile (text/file_replace.h), so a failed write
+  // leaves no half-written file behind.
   bool save(const std::string& path, const std::string& source, std::string& error) const;
 };
 

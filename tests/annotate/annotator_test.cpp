@@ -22,7 +22,7 @@ annotate::ModelFiles shippedFiles() {
   f.tokenLists = m + "english-tokenizer.data";
   f.lemmas = m + "english-lemmatizer.data";
   f.taggerModel = m + "english-plus.model";
-  f.taggerDict = m + "english.dict";
+  f.taggerDict = m + "english-plus.dict";
   f.taggerTemplate = m + "english-plus.template";
   f.parserModel = m + "english-parser.model";
   f.parserTemplate = m + "parser.template";

@@ -6,12 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "app/commands/commands.h"
 #include "test_files.h"
 
 namespace {
@@ -125,6 +127,8 @@ TEST(FileGuard, DevicesAreWrittenDirectly) {
 // ---- every command through the real program ----
 
 const std::string kKit = std::string(KORVANE_BINARY_DIR) + "/src/app/korvane-kit";
+const std::string kSource = std::string(KORVANE_SOURCE_DIR) + "/";
+const std::string kRoles = kSource + "tests/roles/fixtures/roles.conllu";
 
 std::string quote(const std::string& s) {
   std::string q = "'";
@@ -173,12 +177,17 @@ class GuardTable : public testing::Test {
     writeFile(tempPath("parser.template"), "U01:%s0[0,1]\nU02:%x[0,1]\n");
     writeFile(tempPath("old.model"), "NN U01:a 0.5\n");
     writeFile(tempPath("text.txt"), "The cat sat\n");
+    writeFile(tempPath("gold.conllu"),
+              "1\tThe\tthe\tDET\tDT\t_\t2\tdet\t_\t_\n2\tdog\tdog\tNOUN\tNN\t_\t0\troot\t_\t_\n\n");
     writeFile(tempPath("sense.in"), "1 John x x x x John NNP __ 2 A0 0 _\n2 gave x x x x give VBD give 0 _ 0 _\n\n");
     writeFile(tempPath("srl.in"),
               "1 the the DT DT the the DT 2 NMOD _ _\n2 man man NN NN man man NN 0 ROOT give _\n\n");
     ::mkdir(tempPath("dir").c_str(), 0755);
-    const ShellRun r = shell(kKit + " train-parser -q -c 1 -i 5 -j 1 -t " + tempPath("parser.template") + " " +
-                        tempPath("tree.conll") + " " + tempPath("parser.model"));
+    ShellRun r = shell(kKit + " train-parser -q -c 1 -i 5 -j 1 -t " + tempPath("parser.template") + " " +
+                       tempPath("tree.conll") + " " + tempPath("parser.model"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = shell(kKit + " train-srl -q -c 1 -i 5 -j 1 -t " + kSource + "models/srl.template " + kRoles + " " +
+              tempPath("srl.model"));
     ASSERT_EQ(r.status, 0) << r.err;
   }
 
@@ -189,7 +198,7 @@ class GuardTable : public testing::Test {
     const std::string parser = " -m " + tempPath("parser.model") + " -t " + tempPath("parser.template") + " ";
     const std::string srl = " --driver multi -m " + fixtures + "roles/fixtures/args.model -t " + fixtures +
                             "roles/fixtures/args.tmpl ";
-    const std::string tagged = tempPath("tagged.tsv"), tree = tempPath("tree.conll");
+    const std::string roles = " -q -m " + tempPath("srl.model") + " -t " + kSource + "models/srl.template ";
     return {
         {"train", "train -q -i 3 {in} {out}"},
         {"evaluate", "evaluate" + tagging + "{in}"},
@@ -204,13 +213,28 @@ class GuardTable : public testing::Test {
         {"srl", "srl" + srl + "{in} {out}"},
         {"sense", "sense {in} {out}"},
         {"update-model", "update-model {in} {out}"},
+        {"annotate", "annotate -q --steps tag -o {out} {in}"},
+        {"build-tokenizer", "build-tokenizer -q {in} {out}"},
+        {"build-lemmatizer", "build-lemmatizer -q {in} {out}"},
+        {"evaluate-conllu", "evaluate-conllu {in} " + tempPath("gold.conllu")},
+        {"build-bank", "build-bank -q {in} {out} " + tempPath("nombank.out")},
+        {"train-srl", "train-srl -q -c 1 -i 3 -j 1 -t " + kSource + "models/srl.template {in} {out}"},
+        {"label-roles", "label-roles" + roles + "{in} {out}"},
+        {"evaluate-srl", "evaluate-srl" + roles + "-o {out} {in}"},
     };
   }
 
   static std::string inputOf(const std::string& name) {
     if (name == "train" || name == "evaluate" || name == "build-dict" || name == "build-legal")
       return tempPath("tagged.tsv");
-    if (name == "tag") return tempPath("text.txt");
+    if (name == "tag" || name == "annotate") return tempPath("text.txt");
+    if (name == "evaluate-conllu") return tempPath("gold.conllu");
+    if (name == "build-bank" || name == "train-srl" || name == "label-roles" || name == "evaluate-srl") {
+      // A copy: the guard's refusals are checked against it.
+      const std::string copy = tempPath("roles.conllu");
+      if (readFile(copy).empty()) writeFile(copy, readFile(kRoles));
+      return copy;
+    }
     if (name == "srl") return tempPath("srl.in");
     if (name == "sense") return tempPath("sense.in");
     if (name == "update-model") return tempPath("old.model");
@@ -238,6 +262,11 @@ TEST_F(GuardTable, EveryCommand) {
     std::remove(full.c_str());
     ASSERT_EQ(::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
   }
+  // Every command of the program has a row.
+  std::vector<std::string> named;
+  for (const KitCase& c : cases()) named.push_back(c.name);
+  for (const KitCommand& k : kitCommands())
+    EXPECT_NE(std::find(named.begin(), named.end(), k.name), named.end()) << k.name << " has no row";
   for (const KitCase& c : cases()) {
     SCOPED_TRACE(c.name);
     const std::string in = inputOf(c.name), before = readFile(in);
@@ -274,7 +303,9 @@ TEST_F(GuardTable, EveryCommand) {
       const std::string fifo = tempPath("fifo"), got = tempPath("fifo.got");
       std::remove(fifo.c_str());
       ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-      r = shell("cat " + quote(fifo) + " > " + quote(got) + " & " + fill(c.line, in, fifo) + "; s=$?; wait; exit $s");
+      // The reader gives up when the command never opens the pipe.
+      r = shell("timeout 60 cat " + quote(fifo) + " > " + quote(got) + " & " + fill(c.line, in, fifo) +
+                "; s=$?; [ $s -ne 0 ] && exec 3>" + quote(fifo) + "; wait; exit $s");
       EXPECT_EQ(r.status, 0) << r.err;
       EXPECT_FALSE(readFile(got).empty());
       EXPECT_EQ(readFile(got), readFile(target));
@@ -287,6 +318,27 @@ TEST_F(GuardTable, EveryCommand) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: " + tempPath("dir") + " is a directory, not a file.\n");
   }
+}
+
+// Wherever it is run from, the toolkit takes its models from beside the
+// program first (an installed copy: bin/korvane-kit with share/korvane/models).
+TEST(ShippedModels, FoundBesideTheProgram) {
+  const std::string root = tempPath("install"), bin = root + "/bin", models = root + "/share/korvane/models";
+  ASSERT_EQ(shell("mkdir -p " + quote(bin) + " " + quote(models) + " && cp " + quote(kKit) + " " + quote(bin) +
+                  " && cp " + quote(kSource + "tests/app/fixtures/english.model") + " " +
+                  quote(kSource + "tests/app/fixtures/english.dict") + " " + quote(models))
+                .status,
+            0);
+  writeFile(models + "/english.manifest", "kind = tagger\nlanguage = english\ndictionary = english.dict\n");
+  writeFile(tempPath("gold3.tsv"), "The\tDT\ncat\tNN\nsat\tVB\n\n");
+  const ShellRun r = shell("cd / && unset KORVANE_MODELS && " + quote(bin + "/korvane-kit") + " evaluate -v " +
+                           quote(tempPath("gold3.tsv")));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("model " + bin + "/../share/korvane/models/english.model, dictionary " + bin +
+                       "/../share/korvane/models/english.dict"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.out.rfind("tokens 3  accuracy 100.00%", 0), 0u) << r.out;
 }
 
 }  // namespace

@@ -178,6 +178,15 @@ TEST(TrainWeights, ProgressCallbackCanStopAndHeldOutKeepsTheBestWeights) {
   EXPECT_EQ(calls, 2);
   EXPECT_TRUE(report.stopped_early);
   EXPECT_EQ(report.iterations, 2);
+  EXPECT_EQ(report.message, "stopped by the progress callback");
+
+  // The iteration limit names itself.
+  ME_Model limited;
+  randomProblem(limited, 5);
+  ME_TrainOptions one = quiet(ME_Penalty::kNone, 0.0);
+  one.max_iterations = 1;
+  ASSERT_TRUE(ME_trainWeights(limited, one, &report));
+  EXPECT_EQ(report.message, "iteration limit: 1 iterations");
 
   // Held-out instances that contradict the training data: the held-out
   // likelihood gets worse as training goes on, so training stops early.
@@ -203,6 +212,9 @@ TEST(TrainWeights, ProgressCallbackCanStopAndHeldOutKeepsTheBestWeights) {
   };
   ASSERT_TRUE(ME_trainWeights(h, ho, &report));
   EXPECT_TRUE(report.stopped_early);
+  EXPECT_EQ(report.message.rfind("held-out patience: no held-out gain in 2 iterations; the weights of iteration ", 0),
+            0u)
+      << report.message;
   EXPECT_NEAR(h.heldout_likelihood(), best, 1e-12);
 }
 

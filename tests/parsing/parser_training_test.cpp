@@ -152,3 +152,50 @@ TEST_F(ParserTraining, TemplateReadingTheLastColumnIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// (first feature, label) of every collected sample, in order.
+std::vector<std::pair<std::string, std::string>> samplesOf(const ME_Model& model) {
+  std::vector<std::string> names(static_cast<size_t>(model.feature_names.count));
+  for (const auto& named : model.feature_names.ids) names[static_cast<size_t>(named.second)] = named.first;
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const ME_Model::Sample& s : model.training_samples)
+    out.emplace_back(s.feature_ids.empty() ? "" : names[static_cast<size_t>(s.feature_ids[0])],
+                     model.labels.names[static_cast<size_t>(s.label_id)]);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ParserTraining, DynamicOracleLabelsTheStatesAfterAMistake) {
+  // a <- b -> c, b the root. The explorer shifts where the left arc a <- b is
+  // due; in the state it reaches (a and b on the stack, c next) a's arc is
+  // lost, and the dynamic oracle teaches the right arc b -> c that keeps the
+  // rest. The static oracle never sees that state.
+  const std::string bank = tempPath("mistake.conll"), tpl = tempPath("mistake.template");
+  writeFile(bank, row(1, "a", "X", "X", 2, "det") + row(2, "b", "X", "X", 0, "root") +
+                      row(3, "c", "X", "X", 2, "obj") + "\n");
+  writeFile(tpl, "U01:%S-1[0,1]%S0[0,1]%x[0,1]\n");
+  const std::vector<ME_Model_Data> rows = {{"0", "U01:_X0/a/b", 5.0},
+                                           {"2:det", "U01:never", 0.1},
+                                           {"3:obj", "U01:never", 0.1},
+                                           {"1", "U01:never", 0.1},
+                                           {"///", nullptr, 0.0}};
+  ME_Model explorer;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(explorer.load_from_array(rows.data()));
+  ME_Model dynamic, fixed;
+  ParserSampleCounts counts;
+  DynamicOracleOptions options;
+  options.explore = 0.0;
+  ASSERT_TRUE(collectDynamicParserSamples(tpl, bank, false, explorer, options, dynamic, counts));
+  ASSERT_TRUE(collectParserSamples(tpl, bank, false, fixed, counts));
+  testing::internal::GetCapturedStderr();
+  const std::vector<std::pair<std::string, std::string>> afterMistake = {{"U01:_X0/a/b", "2:det"},
+                                                                         {"U01:a/b/c", "3:obj"}};
+  const std::vector<std::pair<std::string, std::string>> gold = {
+      {"U01:_X0/a/b", "2:det"}, {"U01:_X0/_X0/b", "0"}, {"U01:_X0/b/c", "3:obj"}};
+  EXPECT_EQ(samplesOf(dynamic), afterMistake);
+  EXPECT_EQ(samplesOf(fixed), gold);
+}

@@ -231,5 +231,5 @@ int runEvaluateConllu(int argc, char** argv) {
     return 1;
   }
   std::fputs(conllu::formatScores(scores).c_str(), stdout);
-  return 0;
+  return stdoutWritten() ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/messages.h"
 
 const std::vector<KitCommand>& kitCommands() {
   static const std::vector<KitCommand> kCommands = {
@@ -60,8 +61,11 @@ int kitMain(int argc, char** argv) {
     std::printf("%s\n", kitVersionLine("").c_str());
     return 0;
   }
-  for (const KitCommand& c : kitCommands())
-    if (first == c.name) return c.run(argc - 1, argv + 1);
+  for (const KitCommand& c : kitCommands()) {
+    if (first != c.name) continue;
+    MessageFilter messages;
+    return c.run(argc - 1, argv + 1);
+  }
   std::fprintf(stderr, "%s: error: unknown command '%s'\nTry '%s --help' for the list of commands.\n", kKitProgram,
                first.c_str(), kKitProgram);
   return 2;

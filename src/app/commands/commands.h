@@ -18,6 +18,12 @@ struct KitCommand {
 // Every command, in the order of the program's help.
 const std::vector<KitCommand>& kitCommands();
 
+class CommandLine;
+class ProgressLine;
+struct ME_TrainOptions;
+// The optimiser's progress: one line per iteration with --verbose, else a progress line.
+void estimatorProgress(const CommandLine& cl, ProgressLine& line, ME_TrainOptions& options);
+
 // tagging.cpp
 int runTrain(int argc, char** argv);
 int runEvaluate(int argc, char** argv);

@@ -25,9 +25,9 @@ struct Dictionaries {
     cl.option(kitopt::kMap, map, "key-value file for the relation features (last field the value)", "none");
   }
   void read(FileGuard& files) {
-    files.reads(propbank);
-    files.reads(nombank);
-    files.reads(map);
+    files.readsText(propbank);
+    files.readsText(nombank);
+    files.readsText(map);
   }
 };
 
@@ -85,11 +85,11 @@ int runSrl(int argc, char** argv) {
 
   FileGuard files;
   InputFile& in = files.reads(input);
-  files.reads(model);
-  files.reads(templatePath);
+  files.readsText(model);
+  files.readsText(templatePath);
   dictionaries.read(files);
   OutputFile& out = files.writes(output);
-  if (!files.check()) return 1;
+  if (!files.check() || !templateFileUsable(templatePath)) return 1;
   if (loadSenseDictionaries(dictionaries.propbank, dictionaries.nombank, dictionaries.map) < 0) return 1;
 
   char* t = &templatePath[0];

@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/commands/commands.h"
 #include "app/file_guard.h"
+#include "app/messages.h"
 #include "app/model_choice.h"
 #include "decoding/tag_stream.h"
 #include "decoding/tagger_training.h"
@@ -24,13 +25,6 @@ std::string lowercased(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   return s;
-}
-
-// Standard output took everything: a report that did not reach it is a failure.
-bool flushedStdout() {
-  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
-  std::fprintf(stderr, "Error: write to standard output failed.\n");
-  return false;
 }
 
 void addTaggerOptions(CommandLine& cl, std::string& language, std::string& model, std::string& dict,
@@ -74,10 +68,24 @@ bool chooseTagger(const CommandLine& cl, std::string& language, std::string& mod
     std::fclose(f);
     dict = beside;
   }
+  if (cl.verbose())
+    std::fprintf(stderr, "model %s, dictionary %s, templates %s, language %s\n", model.c_str(), dict.c_str(),
+                 templatePath.empty() ? "built in" : templatePath.c_str(), language.c_str());
   return true;
 }
 
 }  // namespace
+
+void estimatorProgress(const CommandLine& cl, ProgressLine& line, ME_TrainOptions& options) {
+  if (cl.verbose()) {
+    options.progress = ME_printTrainProgress;
+  } else {
+    options.progress = [&line](const ME_TrainProgress& p) {
+      line.update(p.iteration);
+      return true;
+    };
+  }
+}
 
 int runTrain(int argc, char** argv) {
   CommandLine cl("train",
@@ -106,11 +114,12 @@ int runTrain(int argc, char** argv) {
     templatePath = shippedFileOrSay(language + ".template");
     if (templatePath.empty()) return 1;
   }
-  if (cl.quiet()) train.progress = nullptr;
+  ProgressLine iterations(cl, "iterations");
+  estimatorProgress(cl, iterations, train);
 
   FileGuard files;
   files.reads(trainPath);
-  files.reads(templatePath);
+  files.readsText(templatePath);
   files.reads(heldoutPath);
   OutputFile& model = files.writes(modelPath);
   OutputFile* dict = dictPath.empty() ? nullptr : &files.writes(dictPath);
@@ -130,6 +139,7 @@ int runTrain(int argc, char** argv) {
   ME_TrainReport report;
   int dropped = 0;
   if (!estimateTaggerWeights(me, train, report, dropped)) return 1;
+  iterations.finish();
   if (!cl.quiet()) {
     std::fprintf(stderr, "training: %d iterations, %s, log-likelihood %.3f, %.1f s\n", report.iterations,
                  report.message.c_str(), report.log_likelihood, secondsSince(start));
@@ -156,9 +166,9 @@ int runEvaluate(int argc, char** argv) {
 
   FileGuard files;
   files.reads(goldPath);
-  files.reads(modelPath);
-  files.reads(dictPath);
-  files.reads(templatePath);
+  files.readsText(modelPath);
+  files.readsText(dictPath);
+  files.readsText(templatePath);
   if (!files.check()) return 1;
 
   const auto loadStart = std::chrono::steady_clock::now();
@@ -166,14 +176,16 @@ int runEvaluate(int argc, char** argv) {
   if (!loadTagger({modelPath, dictPath, templatePath, language == "english"}, tagger)) return 1;
   const double loadSeconds = secondsSince(loadStart);
   TaggerScores s;
-  if (!scoreTagger(tagger, goldPath, s)) return 1;
+  ProgressLine progress(cl, "tokens");
+  if (!scoreTagger(tagger, goldPath, s, [&](long tokens) { progress.update(tokens); })) return 1;
+  progress.finish();
   auto percent = [](long good, long all) { return all > 0 ? 100.0 * good / all : 0.0; };
   const long unknown = s.tokens - s.known;
   std::printf("tokens %ld  accuracy %.2f%%  known %ld (%.2f%%)  unknown %ld (%.2f%%)\n", s.tokens,
               percent(s.correct, s.tokens), s.known, percent(s.knownCorrect, s.known), unknown,
               percent(s.correct - s.knownCorrect, unknown));
   std::printf("model load %.3f s  tagging %.0f tokens/s\n", loadSeconds, s.tagSeconds > 0 ? s.tokens / s.tagSeconds : 0.0);
-  return flushedStdout() ? 0 : 1;
+  return stdoutWritten() ? 0 : 1;
 }
 
 int runTag(int argc, char** argv) {
@@ -200,9 +212,9 @@ int runTag(int argc, char** argv) {
   // Everything is checked before the first line is read.
   FileGuard files;
   InputFile& in = files.readsStream(input);
-  files.reads(modelPath);
-  files.reads(dictPath);
-  files.reads(templatePath);
+  files.readsText(modelPath);
+  files.readsText(dictPath);
+  files.readsText(templatePath);
   OutputFile& out = files.writesStream(output);
   if (!files.check()) return 1;
 
@@ -228,8 +240,11 @@ int runTag(int argc, char** argv) {
   const std::string inName = in.isStdin() ? "standard input" : input;
   const std::string outName = out.isStdout() ? "standard output" : output;
   long skipped = 0;
+  ProgressLine progress(cl, "lines");
   const long lines = tagStream(inFile, inName.c_str(), outFile, *labeler, language == "english", threads,
-                               outName.c_str(), encoding == "utf-8", &skipped);
+                               outName.c_str(), encoding == "utf-8", &skipped,
+                               [&](long done) { progress.update(done); });
+  progress.finish();
   if (inFile != stdin) std::fclose(inFile);
   bool ok = lines >= 0;
   if (outFile != stdout && std::fclose(outFile) != 0 && ok) {

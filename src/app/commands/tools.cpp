@@ -15,7 +15,7 @@ int runUpdateModel(int argc, char** argv) {
   cl.positional("NEW", newPath, "version-2 model file to write (- for standard output)");
   if (const int status = cl.parse(argc, argv); status >= 0) return status;
   FileGuard files;
-  InputFile& in = files.reads(oldPath);
+  InputFile& in = files.readsText(oldPath);
   OutputFile& out = files.writes(newPath);
   if (!files.check()) return 1;
   return modelUpdateV2Checked(in.path(), out.path()) && out.commit() ? 0 : 1;

@@ -43,6 +43,8 @@ TEST_F(KitParse, EachDriver) {
       {{"--driver", "ltr"}, "a 0 ROOT\nb 1 R\n\n"},
       {{"--driver=repair"}, "a 0 ROOT\nb 1 R\n\n"},
       {{"--driver", "rtl"}, "a 0 ROOT\nb 1 L\n\n"},
+      {{"--driver", "beam"}, "a 0 ROOT\nb 1 R\n\n"},
+      {{"--driver", "beam-rtl", "--beam-width", "2"}, "a 0 ROOT\nb 1 L\n\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"parse", "-m", model, "--template", templates};
@@ -53,6 +55,29 @@ TEST_F(KitParse, EachDriver) {
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(read(), c.want);
   }
+}
+
+// A CoNLL-U input comes back as CoNLL-U: HEAD, DEPREL and DEPS of the words
+// replaced, the comment, the range, the empty node and the other columns as
+// they were; a malformed sentence is reported, left out, and fails the run.
+TEST_F(KitParse, ConlluInputComesBackAsConllu) {
+  std::ofstream(templates, std::ios::binary) << "U01:%S0[0,1]%x[0,1]\n";
+  const std::string conllu = tempPath("in.conllu");
+  std::ofstream(conllu, std::ios::binary) << "# sent_id = 1\n1-2\tab\t_\t_\t_\t_\t_\t_\t_\t_\n"
+                                          << "1\ta\ta\tX\tX\t_\t_\t_\t_\t_\n1.1\tz\tz\tX\tX\t_\t_\t_\t1:x\t_\n"
+                                          << "2\tb\tb\tX\tX\tF=1\t_\t_\t_\tSpaceAfter=No\n\n";
+  Outcome o = kit({"parse", "-m", model, "-t", templates, conllu, output});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(read(), "# sent_id = 1\n1-2\tab\t_\t_\t_\t_\t_\t_\t_\t_\n1\ta\ta\tX\tX\t_\t0\troot\t_\t_\n"
+                    "1.1\tz\tz\tX\tX\t_\t_\t_\t1:x\t_\n2\tb\tb\tX\tX\tF=1\t1\tR\t_\tSpaceAfter=No\n\n");
+  std::ofstream(conllu, std::ios::app | std::ios::binary) << "1\tb\n\n1\ta\ta\tX\tX\t_\t_\t_\t_\t_\n\n";
+  o = kit({"parse", "-m", model, "-t", templates, conllu, output});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("line 7: expected at least 10 tab-separated columns, found 2; sentence left out."),
+            std::string::npos)
+      << o.err;
+  EXPECT_NE(o.err.find("Error: 1 malformed sentence of " + conllu + " left out."), std::string::npos) << o.err;
+  EXPECT_NE(read().find("\n1\ta\ta\tX\tX\t_\t0\troot\t_\t_\n\n"), std::string::npos) << read();
 }
 
 TEST_F(KitParse, MisuseAndFailure) {
@@ -67,7 +92,7 @@ TEST_F(KitParse, MisuseAndFailure) {
            std::string(KORVANE_SOURCE_DIR) + "/models/english.manifest); parse needs a parser model."},
       {{"parse", "-m", model, "-t", templates, input}, 2, "missing OUTPUT"},
       {{"parse", "-m", model, "-t", templates, "--driver", "up", input, output}, 2,
-       "--driver takes ltr, rtl or repair, not 'up'"},
+       "--driver takes ltr, rtl, repair, beam or beam-rtl, not 'up'"},
       {{"parse", "-m", model, "-t", templates, input, output, "--driver"}, 2, "option --driver needs a value"},
       {{"parse", "--bogus", "-m", model, "-t", templates, input, output}, 2, "unknown option --bogus"},
       {{"parse", "-m", "/nonexistent/m", "-t", templates, input, output}, 1,

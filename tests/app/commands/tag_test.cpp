@@ -168,6 +168,24 @@ TEST_F(TagCommandTest, ReadsStandardInput) {
   }
 }
 
+// Text from other systems: CR LF line ends and a leading byte-order mark
+// change nothing, on one thread and on several.
+TEST_F(TagCommandTest, CarriageReturnsAndByteOrderMarkAreDropped) {
+  writeFile(temp("lf.txt"), "The cat sat\n\nDog runs , x\n");
+  writeFile(temp("crlf.txt"), "\xEF\xBB\xBFThe cat sat\r\n\r\nDog runs , x\r\n");
+  for (const char* threads : {"1", "3"}) {
+    std::string lf, crlf;
+    const std::vector<std::string> common = {"tag", "-m", temp("tag.model"), "-D", temp("tag.dict"), "-j", threads};
+    std::vector<std::string> a = common, b = common;
+    a.push_back(temp("lf.txt"));
+    b.push_back(temp("crlf.txt"));
+    ASSERT_EQ(run(a, &lf), 0);
+    ASSERT_EQ(run(b, &crlf), 0);
+    EXPECT_EQ(crlf, lf) << threads;
+    EXPECT_EQ(lf.substr(0, 4), "The/");
+  }
+}
+
 TEST_F(TagCommandTest, EmptyInputGivesNoOutput) {
   writeFile(temp("empty.txt"), "");
   for (const char* threads : {"1", "2"}) {

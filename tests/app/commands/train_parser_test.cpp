@@ -91,30 +91,60 @@ TEST_F(ParserTraining, TrainedModelsParseTheirTrainingSentencesWithEveryDriver) 
     EXPECT_NE(r.out.find(" sentences/s ("), std::string::npos) << r.out;
     EXPECT_NE(readFile(parsed).find("barks barks VBZ 0 root _ 0 ROOT\n"), std::string::npos);
   }
+  // The same trees as CoNLL-U, with a comment and a range: the same scores,
+  // and the kept parse is CoNLL-U.
+  std::string conllu = "# newdoc\n", line;
+  std::istringstream rows(smallTreebank());
+  while (std::getline(rows, line)) {
+    std::vector<std::string> c;
+    std::istringstream fields(line);
+    for (std::string f; std::getline(fields, f, '\t');) c.push_back(f);
+    if (c.size() < 10) {
+      if (conllu.compare(conllu.size() - 2, 2, "\n\n") != 0) conllu += "\n";
+      continue;
+    }
+    if (c[0] == "1" && c[1] == "a") conllu += "1-2\tacat\t_\t_\t_\t_\t_\t_\t_\t_\n";
+    conllu += c[0] + "\t" + c[1] + "\t" + c[2] + "\t" + c[3] + "\t" + c[4] + "\t_\t" + c[8] + "\t" + c[9] + "\t_\t_\n";
+  }
+  const std::string conlluPath = tempPath("small.conllu");
+  writeFile(conlluPath, conllu);
+  r = runKit({"evaluate-parser", "-m", ltrModel, "-t", templatePath, "-o", parsed, conlluPath});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("driver ltr: 3 sentences, 17 tokens, 5 punctuation (column 3)\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("punctuation included: UAS 100.00%  LAS 100.00%\n"), std::string::npos) << r.out;
+  EXPECT_EQ(readFile(parsed), conllu);
 }
 
-TEST_F(ParserTraining, LiftedLabelsAreDecodedBeforeScoring) {
-  // Gold: token 1 (a) hangs from token 4 (d) across the root, a
-  // non-projective arc. The training copy lifts it to token 2 and marks it:
-  // a's label a|m names the marker |m that token 4 carries, so decoder 2
-  // finds the head back.
+TEST_F(ParserTraining, MarkedLiftedArcsComeBackAsNonProjectiveArcs) {
+  // Token 1 (a) hangs from token 4 (d) across the root, a non-projective
+  // arc; training lifts it to token 2. Marked (a|d on a, |d on d), the model
+  // learns where it came from and the decoder puts the arc back; unmarked,
+  // the lifted arc is what the parse gives.
   const std::string gold = row(1, "a", "X", "X", 4, "a") + row(2, "b", "X", "X", 0, "root") +
                            row(3, "c", "X", "X", 2, "c") + row(4, "d", "X", "X", 2, "d") + "\n";
-  const std::string lifted = row(1, "a", "X", "X", 2, "a|m") + row(2, "b", "X", "X", 0, "root") +
-                             row(3, "c", "X", "X", 2, "c") + row(4, "d", "X", "X", 2, "|m") + "\n";
-  const std::string goldPath = tempPath("lift-gold.conll"), trainPath = tempPath("lift-train.conll"),
-                    model = tempPath("lift.model");
+  const std::string goldPath = tempPath("lift-gold.conll"), model = tempPath("lift.model");
   writeFile(goldPath, gold);
-  writeFile(trainPath, lifted);
-  CommandRun r = runKit({"train-parser", "-t", templatePath, "-c", "1", "-s", "0.01", "-j", "1",
-                                             trainPath, model});
-  ASSERT_EQ(r.status, 0) << r.err;
-  r = runKit({"evaluate-parser", "-m", model, "-t", templatePath, goldPath});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("lifted labels: 2 predicted, decoded with pseudoProjectiveHeadDecoder2\n"), std::string::npos)
-      << r.out;
-  // Every head is right; the marker carrier's own relation is lost by the encoding.
-  EXPECT_NE(r.out.find("punctuation included: UAS 100.00%  LAS 75.00%\n"), std::string::npos) << r.out;
+  struct Case {
+    const char* mark;
+    const char* lifted;
+    const char* nonProjective;
+    const char* scores;
+  } cases[] = {
+      {"0", "lifted labels: none predicted", "non-projective gold arcs: 1, with the right head: 0",
+       "punctuation included: UAS 75.00%  LAS 75.00%"},
+      {"1", "lifted labels: 2 predicted, decoded with pseudoProjectiveHeadDecoder2 (1 lifted arcs put back)",
+       "non-projective gold arcs: 1, with the right head: 1", "punctuation included: UAS 100.00%  LAS 100.00%"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mark);
+    CommandRun r = runKit({"train-parser", "-t", templatePath, "-c", "1", "-s", "0.01", "-j", "1", "--mark-lifted",
+                           c.mark, goldPath, model});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = runKit({"evaluate-parser", "-m", model, "-t", templatePath, goldPath});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* line : {c.lifted, c.nonProjective, c.scores})
+      EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+  }
 }
 
 TEST_F(ParserTraining, FailedTrainingLeavesTheModelFileAlone) {
@@ -147,7 +177,7 @@ TEST_F(ParserTraining, MisuseGivesTheUsage) {
       {{"train-parser", "-c", "2x", "a", "b"}, "--cutoff takes a whole number from 0 to 1000000, not '2x'"},
       {{"train-parser", "--direction=up", "a", "b"}, "--direction takes ltr or rtl, not 'up'"},
       {{"train-parser", "a", "b", "-s"}, "option --strength needs a value"},
-      {{"evaluate-parser", "-m", "m", "--driver", "up", "g"}, "--driver takes ltr, rtl or repair, not 'up'"},
+      {{"evaluate-parser", "-m", "m", "--driver", "up", "g"}, "--driver takes ltr, rtl, repair, beam or beam-rtl, not 'up'"},
       {{"evaluate-parser", "-m", "m", "--lifting", "4", "g"}, "--lifting takes 2 or 3, not '4'"},
   };
   for (Case& c : cases) {

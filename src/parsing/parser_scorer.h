@@ -1,0 +1,37 @@
+// Classification of parser states through a hash index of the model's
+// weights: the same probabilities, bit for bit, and the same chosen label as
+// ME_Model::classify, without its ordered-map look-ups.
+#ifndef KORVANE_PARSING_PARSER_SCORER_H
+#define KORVANE_PARSING_PARSER_SCORER_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "maxent/me_model.h"
+
+class FastWeightIndex;
+
+class ParserScorer {
+ public:
+  // The model must outlive the scorer and keep its weights.
+  explicit ParserScorer(const ME_Model& model);
+  ~ParserScorer();
+  ParserScorer(const ParserScorer&) = delete;
+  ParserScorer& operator=(const ParserScorer&) = delete;
+
+  // probs: one probability per label; sample.label_str: the chosen label
+  // (empty for a model without labels). Returns the chosen label id, -1
+  // without labels.
+  int classify(ME_Sample& sample, std::vector<double>& probs);
+
+  int labelCount() const { return model_.label_count > 0 ? model_.label_count : 0; }
+
+ private:
+  const ME_Model& model_;
+  std::unique_ptr<FastWeightIndex> index_;  // null: the model's own classification
+  std::vector<int> runs_;
+  std::vector<double> score_;
+};
+
+#endif
