@@ -22,3 +22,11 @@ bench_build() {
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_TESTS=OFF >/dev/null
   cmake --build "$build" --target korvane_tagger -j"$jobs" >/dev/null
 }
+
+kit=$build/src/app/korvane-kit
+
+bench_build_kit() {
+  echo "== building korvane-kit (Release) in $build"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_TESTS=OFF >/dev/null
+  cmake --build "$build" --target korvane_kit_main -j"$jobs" >/dev/null
+}
