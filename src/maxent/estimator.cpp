@@ -29,6 +29,7 @@ namespace {
 // their few (label, weight) entries one by one.
 // Dense rows are added this many labels at a time (kept in registers).
 constexpr int kBlock = 8;
+static_assert(kBlock == 8, "the dense scoring loop adds two vectors of four");
 
 struct TrainData {
   int labels = 0;
@@ -241,14 +242,22 @@ KORVANE_VECTOR_CLONES double distribution(const TrainData& d, size_t i, const do
   const uint32_t* rows = d.dense.data() + d.denseStart[i];
   const size_t rowCount = d.denseStart[i + 1] - d.denseStart[i];
   for (int l0 = 0; l0 < stride; l0 += kBlock) {
-    // A block of labels at a time, summed over all dense rows in registers.
-    double acc[kBlock];
-    for (int k = 0; k < kBlock; ++k) acc[k] = score[l0 + k];
+    // A block of labels at a time, summed over all dense rows in vector
+    // registers (two halves of four, whatever width the target has).
+    typedef double V4 __attribute__((vector_size(32)));
+    V4 acc0, acc1;
+    std::memcpy(&acc0, score + l0, sizeof acc0);
+    std::memcpy(&acc1, score + l0 + 4, sizeof acc1);
     for (size_t p = 0; p < rowCount; ++p) {
       const double* row = denseW + static_cast<size_t>(rows[p]) * stride + l0;
-      for (int k = 0; k < kBlock; ++k) acc[k] += row[k];
+      V4 a, b;
+      std::memcpy(&a, row, sizeof a);
+      std::memcpy(&b, row + 4, sizeof b);
+      acc0 += a;
+      acc1 += b;
     }
-    for (int k = 0; k < kBlock; ++k) score[l0 + k] = acc[k];
+    std::memcpy(score + l0, &acc0, sizeof acc0);
+    std::memcpy(score + l0 + 4, &acc1, sizeof acc1);
   }
   const size_t last = d.featStart[i + 1];
   for (size_t p = d.featStart[i]; p < last; ++p) {
