@@ -116,7 +116,7 @@ if [ -f "$models/english.model" ]; then
   : >"$work/empty.txt"
   load_time() { # DIR: prints "wall cpu" per run, in ms
     (cd "$1" && /usr/bin/time -f '%e %U %S' -o "$work/load.time" sh -c \
-      "for i in \$(seq $load_runs); do '$korvane' -l english -o '$work/load.out' '$work/empty.txt' >/dev/null 2>&1; done")
+      "for i in \$(seq $load_runs); do '$korvane' -l english -o '$work/load.out' '$work/empty.txt' >/dev/null 2>&1; done; true")
     awk -v n="$load_runs" '{ printf "%.1f %.1f\n", 1000 * $1 / n, 1000 * ($2 + $3) / n }' "$work/load.time"
   }
   : >"$work/load-shipped.runs"
