@@ -811,12 +811,14 @@ void FastLabeler::computeCosts(double beyond) {
   }
 }
 
-// A long sentence in pieces, from the last to the first, each cut before a
+// A sentence in pieces, from the last to the first, each cut before a
 // token with a single history (see BlockViterbiPiece): the per-token state
-// then stays that of one piece. Every piece's costs are classification's
-// or skipped by the piece's own bounds: all paths through a piece share
-// what lies before and after it. False when some piece has no path of
-// finite cost; the sentence is then decoded whole.
+// then stays that of one piece, however long the sentence. Every piece's
+// costs are classification's or skipped by the piece's own bounds: all
+// paths through a piece share what lies before and after it, so its greedy
+// path bounds them, and more tightly than a greedy path over the whole
+// sentence. False when there is no cut, or some piece has no path of finite
+// cost; the sentence is then decoded whole.
 bool FastLabeler::labelInPieces(TokenTable& sentence, std::vector<int>& tagIds) {
   const FastLabelTables& t = *tables_;
   const int n = tokenCount_;

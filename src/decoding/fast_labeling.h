@@ -143,11 +143,12 @@ class FastLabeler {
   // Whether costs that cannot matter are skipped (on by default). Off, every
   // cost of the matrix is labelSeqIt's.
   void setSkipping(bool on) { skipping_ = on; }
-  // Sentences of at least fromTokens tokens are decoded piece by piece, the
-  // pieces at least minPiece tokens long where the sentence allows (same
-  // tags, per-token state bounded by a piece); lastCosts() then describes the
-  // first piece only.
-  void setPieces(int fromTokens, int minPiece = 64) {
+  // Sentences of at least fromTokens tokens (by default all) are decoded
+  // piece by piece, the pieces at least minPiece tokens long where the
+  // sentence allows (by default as short as it allows): the same tags, with
+  // per-token state for one piece and tighter bounds for skipping (they
+  // hold per piece). lastCosts() then describes the first piece only.
+  void setPieces(int fromTokens, int minPiece = 1) {
     piecesFrom_ = fromTokens;
     minPiece_ = minPiece < 1 ? 1 : minPiece;
   }
@@ -194,7 +195,7 @@ class FastLabeler {
   std::vector<_ftnind> templates_;
   std::vector<CMiniStringBag> legalTable_;  // the decoders take it non-const
   bool skipping_ = true;
-  int piecesFrom_ = 2000, minPiece_ = 64;
+  int piecesFrom_ = 1, minPiece_ = 1;
 
   // Per sentence.
   int tokenCount_ = 0;
