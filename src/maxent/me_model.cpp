@@ -262,7 +262,6 @@ struct TableBuilder {
   }
 
   void commitTo(ME_Model& model) {
-    names.IndexPending();
     bag.IndexPending();
     model.labels = std::move(labels);
     model.feature_names = std::move(names);
@@ -531,7 +530,7 @@ ME_Model::FeatureNameTable& ME_Model::FeatureNameTable::operator=(FeatureNameTab
     ids = std::move(other.ids);
     slots_ = std::move(other.slots_);
     entries_ = std::move(other.entries_);
-    indexed_ = other.indexed_;
+    indexed_.store(other.indexed_.load());
     byId_ = other.byId_;
     other.Clear();
   }
@@ -554,7 +553,7 @@ int ME_Model::FeatureNameTable::find(const char* s, size_t length, uint64_t hash
 }
 
 // Puts entries_[from, end) into the slots, growing them first if needed.
-void ME_Model::FeatureNameTable::indexRange(size_t from) {
+void ME_Model::FeatureNameTable::indexRange(size_t from) const {
   size_t size = slots_.empty() ? 64 : slots_.size();
   while (entries_.size() * 2 > size) size *= 2;
   if (size != slots_.size()) {
@@ -587,7 +586,7 @@ void ME_Model::FeatureNameTable::indexRange(size_t from) {
       slots_[i] = (tags[k] << 32) | static_cast<uint64_t>(base + k + 1);
     }
   }
-  indexed_ = entries_.size();
+  indexed_.store(entries_.size(), std::memory_order_release);
 }
 
 void ME_Model::FeatureNameTable::reindex() {
@@ -609,15 +608,15 @@ void ME_Model::FeatureNameTable::reindex() {
   indexRange(0);
 }
 
-void ME_Model::FeatureNameTable::IndexPending() {
-  if (!inSync()) {
-    reindex();
-  } else if (indexed_ < entries_.size()) {
-    indexRange(indexed_);
-  }
+// Requires the table in step with its map (see inSync).
+void ME_Model::FeatureNameTable::IndexPending() const {
+  if (indexed_.load(std::memory_order_acquire) >= entries_.size()) return;
+  std::lock_guard<std::mutex> lock(indexing_);
+  if (indexed_.load(std::memory_order_relaxed) < entries_.size()) indexRange(indexed_.load(std::memory_order_relaxed));
 }
 
 int ME_Model::FeatureNameTable::Put(const std::string& s) {
+  if (!inSync()) reindex();
   IndexPending();
   const uint64_t hash = nameHash(s.data(), s.size());
   const int entry = find(s.data(), s.size(), hash);
@@ -625,7 +624,7 @@ int ME_Model::FeatureNameTable::Put(const std::string& s) {
   const int id = count++;
   if (byId_ && static_cast<size_t>(id) != entries_.size()) byId_ = false;
   entries_.push_back(&*ids.emplace(s, id).first);
-  indexRange(indexed_);
+  indexRange(indexed_.load(std::memory_order_relaxed));
   return id;
 }
 
@@ -639,11 +638,12 @@ int ME_Model::FeatureNameTable::PutAfterLast(const std::string& s) {
 }
 
 int ME_Model::FeatureNameTable::Id(const char* s, size_t length) const {
-  if (!inSync() || indexed_ < entries_.size()) {
-    // Not indexed (or changed behind the index's back): search the map.
+  if (!inSync()) {
+    // Changed behind the index's back: search the map.
     auto found = ids.find(std::string(s, length));
     return found == ids.end() ? -1 : found->second;
   }
+  IndexPending();
   const int entry = find(s, length, nameHash(s, length));
   return entry < 0 ? -1 : entries_[entry]->second;
 }

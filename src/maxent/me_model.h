@@ -4,9 +4,11 @@
 #ifndef KORVANE_MAXENT_ME_MODEL_H
 #define KORVANE_MAXENT_ME_MODEL_H
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,9 +88,10 @@ class ME_Model {
     int Id(const char* s, size_t length) const;
     // Put for a name that sorts after every stored one (a model file lists
     // its names in that order): appended at the end of the map, no search;
-    // indexed by the next Put or by IndexPending.
+    // indexed when a lookup first needs the index (a run that never looks a
+    // name up never builds it), or by IndexPending.
     int PutAfterLast(const std::string& s);
-    void IndexPending();
+    void IndexPending() const;
     // The name with this id, null when unknown (or the table was changed
     // other than through its operations).
     const std::string* NameOf(int id) const;
@@ -105,12 +108,15 @@ class ME_Model {
     typedef std::map<std::string, int>::value_type Entry;
     bool inSync() const { return entries_.size() == ids.size(); }
     int find(const char* s, size_t length, uint64_t hash) const;
-    void indexRange(size_t from);
+    void indexRange(size_t from) const;
     void reindex();
-    std::vector<uint64_t> slots_;  // open addressing: hash bits above, 1 + entry below; 0 is empty
-    std::vector<const Entry*> entries_;  // every name, by id when built by the operations
-    size_t indexed_ = 0;                 // entries_[0, indexed_) are in slots_
-    bool byId_ = true;                   // entries_[id] holds the name with that id
+    // The index is completed on first use, also by const lookups: those may
+    // run on several threads at once, hence the lock and the atomic count.
+    mutable std::vector<uint64_t> slots_;  // open addressing: hash bits above, 1 + entry below; 0 is empty
+    std::vector<const Entry*> entries_;    // every name, by id when built by the operations
+    mutable std::atomic<size_t> indexed_{0};  // entries_[0, indexed_) are in slots_
+    mutable std::mutex indexing_;
+    bool byId_ = true;                     // entries_[id] holds the name with that id
   };
 
   ME_Model();

@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <list>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -449,6 +451,36 @@ TEST(FeatureNameTable, IndexAgreesWithTheMapThroughGrowthCopiesAndMoves) {
   t.Clear();
   EXPECT_EQ(t.Id(names[0]), -1);
   EXPECT_EQ(t.Put(names[1]), 0);
+}
+
+// A loaded table is indexed by its first lookup, which may come from several
+// threads at once: every one of them must see the whole index.
+TEST(FeatureNameTable, FirstLookupsFromSeveralThreadsAgree) {
+  for (int round = 0; round < 20; ++round) {
+    ME_Model::FeatureNameTable t;
+    const int n = 3000 + round;
+    char buffer[16];
+    for (int i = 0; i < n; ++i) {
+      std::snprintf(buffer, sizeof buffer, "f%07d", i);
+      ASSERT_EQ(t.PutAfterLast(buffer), i);
+    }
+    std::vector<int> wrong(4, 0);
+    std::vector<std::thread> threads;
+    for (int k = 0; k < 4; ++k)
+      threads.emplace_back([&t, &wrong, n, k] {
+        char name[16];
+        for (int i = n - 1 - k; i >= 0; i -= 4) {
+          std::snprintf(name, sizeof name, "f%07d", i);
+          if (t.Id(name, std::strlen(name)) != i) ++wrong[k];
+        }
+        if (t.Id("absent", 6) != -1) ++wrong[k];
+      });
+    for (std::thread& th : threads) th.join();
+    EXPECT_EQ(wrong, std::vector<int>(4, 0)) << "round " << round;
+    // Adding after the lazy indexing keeps both in step.
+    EXPECT_EQ(t.Put("g"), n);
+    EXPECT_EQ(t.Id(std::string("g")), n);
+  }
 }
 
 }  // namespace
