@@ -48,7 +48,7 @@ bool checkRolesets(const conllu::Sentence& s, const RoleAnnotation& a, const std
   for (size_t j = 0; j < a.predicates.size(); ++j) {
     if (rolesetSense(a.senses[j], lemma, sense)) continue;
     error = "Error: " + file + " line " + std::to_string(s.words[static_cast<size_t>(a.predicates[j])].line) +
-            ": roleset '" + a.senses[j] + "' has no sense number (lemma.NN)";
+            ": roleset '" + a.senses[j] + "' is not lemma.NN (a sense number after the lemma)";
     return false;
   }
   return true;
