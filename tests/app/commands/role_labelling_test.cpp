@@ -119,7 +119,11 @@ TEST_F(KitRoles, BadInputNamesItsLineAndWritesNothing) {
       {"label-roles", row1 + "3" + row2.substr(1), "line 2: word id '3' where 2 was expected"},
       {"evaluate-srl", row1.substr(0, 22) + "7" + row1.substr(23) + row2, "line 1: head '7' outside the sentence of 2 words"},
       {"build-bank", row1 + "2\tbark\tbark\tVERB\tVBP\t_\t0\troot\t_\t_\tbark\tV\n",
-       "line 2: roleset 'bark' has no sense number (lemma.NN)"},
+       "line 2: roleset 'bark' is not lemma.NN (a sense number after the lemma)"},
+      {"evaluate-srl", row1 + "2\tbark\tbark\tVERB\tVBP\t_\t0\troot\t_\t_\tbark.\tV\n",
+       "line 2: roleset 'bark.' is not lemma.NN (a sense number after the lemma)"},
+      {"train-srl", row1 + "2\tbark\tbark\tVERB\tVBP\t_\t0\troot\t_\t_\t.01\tV\n",
+       "line 2: roleset '.01' is not lemma.NN (a sense number after the lemma)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);
@@ -130,6 +134,8 @@ TEST_F(KitRoles, BadInputNamesItsLineAndWritesNothing) {
     CommandOutcome r;
     if (std::string(c.command) == "build-bank")
       r = runKit({"build-bank", input, output, other});
+    else if (std::string(c.command) == "train-srl")
+      r = runKit({"train-srl", "-q", input, output});
     else if (std::string(c.command) == "label-roles")
       r = kit("label-roles", "multi", {input, output});
     else
