@@ -449,18 +449,23 @@ SentenceParser::~SentenceParser() { delete state_; }
 bool SentenceParser::load(const std::string& templatePath, const std::string& modelPath, const std::string& driver,
                           std::string& error) {
   Direction direction;
+  int beamWidth = 0;
   if (driver == "repair") {
     direction = Direction::kLeftToRightWithRepair;
   } else if (driver == "ltr") {
     direction = Direction::kLeftToRight;
   } else if (driver == "rtl") {
     direction = Direction::kRightToLeft;
+  } else if (driver == "beam" || driver == "beam-rtl") {
+    direction = driver == "beam" ? Direction::kLeftToRight : Direction::kRightToLeft;
+    beamWidth = kDefaultBeamWidth;
   } else {
-    error = "Error: unknown parsing driver '" + driver + "' (ltr, rtl or repair)";
+    error = "Error: unknown parsing driver '" + driver + "' (ltr, rtl, repair, beam or beam-rtl)";
     return false;
   }
   std::unique_ptr<DriverRun> fresh(new DriverRun);
   DriverRun& run = *fresh;
+  run.beamWidth = beamWidth;
   std::FILE* probe = std::fopen(templatePath.c_str(), "rb");
   if (probe == nullptr) {
     error = "Error: cannot open template file " + templatePath;

@@ -359,6 +359,22 @@ TEST(BeamSearch, AWiderBeamFindsTheMoreProbableParse) {
     EXPECT_EQ(result, 1) << messages;
     EXPECT_EQ(readFile(out).substr(0, std::string(c.output).size()), c.output) << "width " << c.width;
   }
+  // The in-memory parser with the beam driver finds it as well.
+  {
+    const std::string t = tempPath("beam.tpl"), m = tempPath("beam.model");
+    SentenceParser parser;
+    std::string error;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(parser.load(t, m, "beam", error)) << error;
+    testing::internal::GetCapturedStderr();
+    TokenTable rows = {{"a"}, {"b"}, {"c"}};
+    std::vector<_dppair> arcs;
+    ASSERT_TRUE(parser.parse(rows, arcs));
+    ASSERT_EQ(arcs.size(), 3u);
+    EXPECT_EQ(arcs[1].head, 2);
+    EXPECT_EQ(arcs[2].head, 0);
+    EXPECT_FALSE(parser.load(t, m, "sideways", error));
+  }
   // The greedy driver takes the arc too.
   const DriverRun greedy = runDriver(ME_TestPNivre2Ext, "beam-greedy", model, "a\nb\nc\n\n", templates);
   EXPECT_EQ(greedy.output.substr(0, 15), "a 0 ROOT\nb 1 R\n");
