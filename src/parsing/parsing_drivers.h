@@ -62,6 +62,15 @@ class SentenceParser {
   State* state_;
 };
 
+// Parses a file with the named driver ("ltr", "rtl", "repair", "beam",
+// "beam-rtl"; anything else reads as ltr): the same files, output and
+// messages as the drivers above. With threads above 1 the sentences are
+// parsed by that many threads, each with a copy of the templates and
+// buffers and the model shared, and written in input order; the progress
+// line then follows each batch of sentences.
+int parseDependencyFile(char* templatePath, char* modelPath, char* inputPath, char* outputPath,
+                        const std::string& driver, int beamWidth, int threads);
+
 // Adds one training instance (label = action, features of the current state)
 // to model and applies the action (left to right / right to left).
 // 1, or -1 when an item's column is not below the width of the first row.
