@@ -5,22 +5,25 @@
 #   bash bench/compare_opennlp.sh
 # Trains OpenNLP's tagger on en_ewt-train.tsv (maxent, 100 iterations,
 # cut-off 5, one training thread; cached in the work folder), makes a text of
-# at least MIN_TOKENS tokens from en_ewt-dev.txt, then tags it RUNS times with
-# each program, alternating, and prints the medians side by side: wall time,
-# processor time (user + system, which also counts the JVM's compiler and
-# collector threads) and the ratio. Both programs tag one sentence after the
-# other on one thread. OpenNLP is skipped when the `opennlp` command (Debian
-# package opennlp) is absent.
+# at least MIN_TOKENS tokens from en_ewt-dev.txt, then, RUNS times in
+# alternation, tags it with each program
+#   - unpinned: as a user runs it (korvane on a worker thread per core,
+#     OpenNLP with its JVM's compiler and collector threads), and
+#   - pinned: both programs on core CPU alone (taskset), one core each turn,
+# and prints the medians side by side: wall time, processor time (user +
+# system, all threads) and the throughput ratios korvane / OpenNLP for
+# unpinned wall time, pinned wall time and processor time. The outputs of
+# korvane's runs must be identical (they are checked). OpenNLP (Debian
+# package opennlp) is installed when missing, and skipped when that fails.
 #
 # Environment: RUNS (default 5), MIN_TOKENS (default 250000), MODEL_DIR
-# (default models/), BUILD_DIR, DATA_DIR, JOBS, CPU: a core number to pin
-# both programs to (with taskset), so that both run on one core: the JVM's
-# compiler and collector threads then share it with the tagging thread, and
-# cores of unequal speed (common on virtual machines) do not favour either.
+# (default models/), BUILD_DIR, DATA_DIR, JOBS, CPU (the core for the pinned
+# runs; default the last one).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 runs=${RUNS:-5}
 min_tokens=${MIN_TOKENS:-250000}
+cpu=${CPU:-$(($(nproc) - 1))}
 
 for f in "$models/english.model" "$models/english.dict" "$data/en_ewt-dev.txt" "$data/en_ewt-train.tsv"; do
   [ -f "$f" ] || { echo "missing $f" >&2; exit 1; }
@@ -38,6 +41,12 @@ copies=$(((min_tokens + per_copy - 1) / per_copy))
 for ((i = 0; i < copies; i++)); do cat "$data/en_ewt-dev.txt" >>"$work/text.txt"; done
 tokens=$(awk '{ n += NF } END { print n + 0 }' "$work/text.txt")
 
+if ! command -v opennlp >/dev/null 2>&1 && command -v apt-get >/dev/null 2>&1; then
+  echo "== installing OpenNLP (Debian package opennlp)"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq opennlp >/dev/null 2>&1 || true
+fi
 have_opennlp=0
 if command -v opennlp >/dev/null 2>&1; then
   have_opennlp=1
@@ -55,44 +64,60 @@ else
   echo "opennlp is not installed (Debian package opennlp): only korvane is timed"
 fi
 
-pin=()
-if [ -n "${CPU:-}" ]; then
-  pin=(taskset -c "$CPU")
-  echo "== both programs pinned to core $CPU"
-fi
-
 # time_run LOG COMMAND...: appends "wall cpu" of one run to LOG
 time_run() {
   local log=$1
   shift
-  /usr/bin/time -f '%e %U %S' -o "$work/last.time" "${pin[@]}" "$@"
+  /usr/bin/time -f '%e %U %S' -o "$work/last.time" "$@"
   awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }' "$work/last.time" >>"$log"
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-: >"$work/korvane.runs"
-: >"$work/opennlp.runs"
-echo "== $runs runs each on $tokens tokens; load average $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
+korvane_run() { # LOG OUTPUT [taskset...]
+  local log=$1 out=$2
+  shift 2
+  (cd "$work" && time_run "$log" "$@" "$korvane" -l english -o "$out" "$work/text.txt" >/dev/null 2>"$work/korvane.err")
+}
+opennlp_run() { # LOG [taskset...]
+  local log=$1
+  shift
+  time_run "$log" "$@" sh -c "opennlp POSTagger '$work/en-pos-maxent.bin' <'$work/text.txt' \
+    >'$work/opennlp.out' 2>'$work/opennlp.err'"
+}
+
+modes=(unpinned pinned)
+for m in "${modes[@]}"; do : >"$work/korvane-$m.runs"; : >"$work/opennlp-$m.runs"; done
+echo "== $runs runs each on $tokens tokens, $(nproc) cores, pinned runs on core $cpu; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 for ((r = 1; r <= runs; r++)); do
-  (cd "$work" && time_run "$work/korvane.runs" "$korvane" -l english -o "$work/korvane.out" "$work/text.txt" \
-    >/dev/null 2>"$work/korvane.err")
-  if [ $have_opennlp = 1 ]; then
-    time_run "$work/opennlp.runs" sh -c "opennlp POSTagger '$work/en-pos-maxent.bin' <'$work/text.txt' \
-      >'$work/opennlp.out' 2>'$work/opennlp.err'"
-  fi
+  korvane_run "$work/korvane-unpinned.runs" "$work/korvane-unpinned.out"
+  [ $have_opennlp = 0 ] || opennlp_run "$work/opennlp-unpinned.runs"
+  korvane_run "$work/korvane-pinned.runs" "$work/korvane-pinned.out" taskset -c "$cpu"
+  [ $have_opennlp = 0 ] || opennlp_run "$work/opennlp-pinned.runs" taskset -c "$cpu"
 done
 
-k_wall=$(cut -d' ' -f1 "$work/korvane.runs" | median)
-k_cpu=$(cut -d' ' -f2 "$work/korvane.runs" | median)
-printf '%-10s %12s %12s %14s %14s\n' program "wall s" "cpu s" "tokens/s wall" "tokens/s cpu"
-awk -v n=korvane -v t="$tokens" -v w="$k_wall" -v c="$k_cpu" \
-  'BEGIN { printf "%-10s %12.3f %12.3f %14.0f %14.0f\n", n, w, c, t / w, t / c }'
+status=0
+if ! cmp -s "$work/korvane-unpinned.out" "$work/korvane-pinned.out"; then
+  echo "KORVANE OUTPUTS DIFFER between the unpinned and the pinned runs"
+  status=1
+fi
+
+printf '%-10s %-9s %10s %10s %14s %14s\n' program runs "wall s" "cpu s" "tokens/s wall" "tokens/s cpu"
+declare -A wall cpu_s
+for p in korvane opennlp; do
+  [ $p = korvane ] || [ $have_opennlp = 1 ] || continue
+  for m in "${modes[@]}"; do
+    wall[$p-$m]=$(cut -d' ' -f1 "$work/$p-$m.runs" | median)
+    cpu_s[$p-$m]=$(cut -d' ' -f2 "$work/$p-$m.runs" | median)
+    awk -v n=$p -v m=$m -v t="$tokens" -v w="${wall[$p-$m]}" -v c="${cpu_s[$p-$m]}" \
+      'BEGIN { printf "%-10s %-9s %10.3f %10.3f %14.0f %14.0f\n", n, m, w, c, t / w, t / c }'
+  done
+done
 if [ $have_opennlp = 1 ]; then
-  o_wall=$(cut -d' ' -f1 "$work/opennlp.runs" | median)
-  o_cpu=$(cut -d' ' -f2 "$work/opennlp.runs" | median)
-  awk -v n=opennlp -v t="$tokens" -v w="$o_wall" -v c="$o_cpu" \
-    'BEGIN { printf "%-10s %12.3f %12.3f %14.0f %14.0f\n", n, w, c, t / w, t / c }'
-  awk -v kw="$k_wall" -v kc="$k_cpu" -v ow="$o_wall" -v oc="$o_cpu" \
-    'BEGIN { printf "korvane / opennlp throughput: %.2fx wall, %.2fx cpu (medians of the runs)\n", ow / kw, oc / kc }'
+  awk -v ku="${wall[korvane-unpinned]}" -v ou="${wall[opennlp-unpinned]}" \
+    -v kp="${wall[korvane-pinned]}" -v op="${wall[opennlp-pinned]}" \
+    -v kc="${cpu_s[korvane-unpinned]}" -v oc="${cpu_s[opennlp-unpinned]}" 'BEGIN {
+      printf "korvane / opennlp throughput (medians): %.2fx unpinned wall, %.2fx pinned wall, %.2fx cpu time\n",
+        ou / ku, op / kp, oc / kc }'
 fi
 echo "== load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+exit $status

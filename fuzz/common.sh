@@ -5,7 +5,7 @@ ROOT="$(cd "$FUZZ_DIR/.." && pwd)"
 BUILD="${KORVANE_FUZZ_BUILD:-$ROOT/build-fuzz}"
 DATA="${KORVANE_DATA_DIR:-$ROOT/../shared/data}"
 TARGETS=(model_v2 model_v1 tag_dict legal_trans load2dim template bank loadmap param_load param_line
-         parse_driver projective srl_driver sense label_train feature_gen label_seq tag_lines conllu tokenize)
+         parse_driver projective srl_driver sense label_train feature_gen label_seq tag_lines conllu tokenize role_columns)
 ALL_TARGETS=("${TARGETS[@]}")
 
 fuzz_build() {
@@ -36,6 +36,7 @@ fuzz_data_seeds() {
     head -n 30 "$conll" > "$out/sense/conll"
   fi
   [ -f "$DATA/en_ewt-up-dev.conllu" ] && head -n 60 "$DATA/en_ewt-up-dev.conllu" > "$out/conllu/up"
+  [ -f "$DATA/en_ewt-up-dev.conllu" ] && sed -n '24240,24300p' "$DATA/en_ewt-up-dev.conllu" > "$out/role_columns/up"
   [ -f "$DATA/en_ewt-up-dev.conllu" ] && sed -n 's/^# text = //p' "$DATA/en_ewt-up-dev.conllu" | head -n 30 > "$out/tokenize/up"
   if [ -f "$tsv" ]; then
     { printf '\x01'; head -n 60 "$tsv"; } > "$out/label_train/tsv"

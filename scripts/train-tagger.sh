@@ -39,7 +39,7 @@ case "$recipe" in
     # The dictionary leaves out words seen once (the model tags them like
     # unknown words) and gives VBD/VBN and VB/VBP words both tags.
     "$kit" train --template "$root/models/english-plus.template" --cutoff 2 --penalty l2 --strength 1 \
-      --iterations 300 "${threads[@]}" "$train" "$model" "$dict.full"
+      --iterations 150 "${threads[@]}" "$train" "$model" "$dict.full"
     bash "$root/scripts/prune-dict.sh" 2 "$train" "$dict.full" VBD:VBN,VB:VBP > "$dict"
     rm -f "$dict.full"
     ;;

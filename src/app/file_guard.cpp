@@ -208,6 +208,11 @@ bool FileGuard::check() {
         }
       }
       written.push_back({st.st_dev, st.st_ino, &out->name_});
+      // Renaming would replace a file its owner made read-only.
+      if (::access(out->name_.c_str(), W_OK) != 0) {
+        std::fprintf(stderr, "Error: cannot write %s: %s.\n", out->name_.c_str(), std::strerror(errno));
+        return false;
+      }
     }
     const ReplacementTarget target = replacementTarget(out->name_);
     out->target_ = target.path;

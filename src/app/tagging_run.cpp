@@ -1,14 +1,18 @@
 #include "app/tagging_run.h"
 
+#include <sched.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <thread>
 
 #include "decoding/fast_labeling.h"
 #include "decoding/labeling.h"
+#include "decoding/tag_stream.h"
 #include "labels/legal_transitions.h"
 #include "labels/mini_string_bag.h"
 #include "labels/tag_dictionary.h"
@@ -63,6 +67,25 @@ void labelAndWrite(TokenTable& seq, std::vector<std::string>& tags, std::FILE* o
     std::fwrite(tag.data(), 1, tag.size(), out);
     std::fputc(' ', out);
   }
+}
+
+// Worker threads for the fast path: KORVANE_THREADS when it is a number
+// from 1 to 256 (1: everything on the main thread), else one per core the
+// process may run on.
+int taggingThreads() {
+  const char* value = std::getenv("KORVANE_THREADS");
+  if (value != nullptr) {
+    char* end = nullptr;
+    const long n = std::strtol(value, &end, 10);
+    if (end != value && *end == '\0' && n >= 1 && n <= 256) return static_cast<int>(n);
+  }
+#ifdef __linux__
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) >= 1)
+    return std::min(CPU_COUNT(&allowed), 256);
+#endif
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores >= 1 ? static_cast<int>(std::min(cores, 256u)) : 1;
 }
 
 }  // namespace
@@ -171,26 +194,35 @@ int ME_TestLabel6(char* /*ignoredPath*/, char* modelPath, char* inputPath, char*
   }
 
   // The fast path tags exactly as labelSeqIt does; KORVANE_REFERENCE_PATH=1
-  // selects labelSeqIt itself, for comparisons.
+  // selects labelSeqIt itself, for comparisons (on one thread).
   const char* reference = std::getenv("KORVANE_REFERENCE_PATH");
   std::unique_ptr<FastLabeler> fast;
   if (reference == nullptr || std::strcmp(reference, "1") != 0)
     fast.reset(new FastLabeler(model, templates, templateOrder, labelOrder, tagList, wordBag, wordTagBags,
                                legalTable));
   if (fast && !fast->supported()) fast.reset();
-  SequenceLabeler label = [&](TokenTable& seq, std::vector<std::string>& tags) {
-    if (fast) {
-      fast->label(seq, tags);
-      return;
-    }
-    labelSeqIt(seq, tagList, tags, labelOrder, wordBag, 1, wordTagBags, legalTable, templates, templateOrder,
-               model);
-  };
-  const int lineCount = tagLineStream(in.get(), out.get(), _lang == kEnglish, label);
+  int lineCount = 0;
+  bool readFailed = false, writeFailed = false;
+  if (fast) {
+    // Lines are tagged on worker threads and written in input order.
+    const long lines = tagStreamJoined(
+        in.get(), out.get(), *fast, _lang == kEnglish, taggingThreads(),
+        [](long line) {
+          if (line % kProgressEvery == 0) std::fprintf(stderr, "#line=%d,#seq=%d\r", static_cast<int>(line), 0);
+        },
+        readFailed, writeFailed);
+    lineCount = static_cast<int>(lines);
+  } else {
+    SequenceLabeler label = [&](TokenTable& seq, std::vector<std::string>& tags) {
+      labelSeqIt(seq, tagList, tags, labelOrder, wordBag, 1, wordTagBags, legalTable, templates, templateOrder,
+                 model);
+    };
+    lineCount = tagLineStream(in.get(), out.get(), _lang == kEnglish, label);
+  }
 
   // A run that could not read all its input or write all its output failed.
-  const bool readFailed = std::ferror(in.get()) != 0;
-  bool writeFailed = std::ferror(out.get()) != 0;
+  if (std::ferror(in.get()) != 0) readFailed = true;
+  if (std::ferror(out.get()) != 0) writeFailed = true;
   if (std::fclose(out.release()) != 0) writeFailed = true;
   in.reset();
   if (readFailed) {

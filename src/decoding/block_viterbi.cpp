@@ -8,7 +8,12 @@
 // here. Completions are built from the last token back; an entry keeps the
 // first continuation of least completion, as the decoders do, and entries
 // without a finite completion keep continuation 0, as their back pointers do.
-void blockViterbi(const CostBlocks& m, std::vector<int>& path, BlockViterbiWork& work) {
+namespace {
+
+// Fills work.completion and work.next for the matrix. The last token's
+// entries complete with their own cost, or, before a following piece, with
+// the sum of it and that piece's least completion.
+void completions(const CostBlocks& m, const BlockViterbiPiece& piece, BlockViterbiWork& work) {
   const double inf = std::numeric_limits<double>::infinity();
   const int n = static_cast<int>(m.candidates.size());
   work.completion.assign(m.costs.size(), inf);
@@ -21,7 +26,17 @@ void blockViterbi(const CostBlocks& m, std::vector<int>& path, BlockViterbiWork&
     for (int h = 0; h < m.histories[n - 1]; ++h) {
       const int at = m.at[n - 1][h];
       if (at < 0) continue;
-      for (int c = 0; c < C; ++c) completion[at + c] = m.costs[at + c];
+      for (int c = 0; c < C; ++c) {
+        if (piece.last) {
+          completion[at + c] = m.costs[at + c];
+          continue;
+        }
+        const double sum = m.costs[at + c] + piece.nextCost;
+        if (sum < inf) {
+          completion[at + c] = sum;
+          next[at + c] = piece.nextEntry;
+        }
+      }
     }
   }
   for (int k = n - 2; k >= 0; --k) {
@@ -30,7 +45,7 @@ void blockViterbi(const CostBlocks& m, std::vector<int>& path, BlockViterbiWork&
     // The second-order decoder treats the first token apart: it keeps the
     // continuation of least sum with the token's own cost, not of least
     // completion.
-    const bool bySum = m.labelOrder == 2 && k == 0;
+    const bool bySum = m.labelOrder == 2 && k == 0 && piece.first;
     work.kept.assign(nextH, -2);  // -2 not yet known, -1 no finite completion
     work.keptCost.resize(nextH);
     for (int h = 0; h < m.histories[k]; ++h) {
@@ -84,20 +99,28 @@ void blockViterbi(const CostBlocks& m, std::vector<int>& path, BlockViterbiWork&
     }
   }
 
-  // Token 0 has the one history of the boundary tags.
+}
+
+// The entry of token 0 (its one history) of least completion, the first
+// of equals; 0 and infinity when none is finite.
+int firstOfLeast(const CostBlocks& m, const BlockViterbiWork& work, double& best) {
   int start = 0;
-  {
-    const int at = m.at[0][0];
-    double best = inf;
-    if (at >= 0) {
-      for (int c = 0; c < m.candidates[0]; ++c) {
-        if (completion[at + c] < best) {
-          best = completion[at + c];
-          start = c;
-        }
+  best = std::numeric_limits<double>::infinity();
+  const int at = m.at[0][0];
+  if (at >= 0) {
+    for (int c = 0; c < m.candidates[0]; ++c) {
+      if (work.completion[at + c] < best) {
+        best = work.completion[at + c];
+        start = c;
       }
     }
   }
+  return start;
+}
+
+void followPath(const CostBlocks& m, int start, std::vector<int>& path, const BlockViterbiWork& work) {
+  const int n = static_cast<int>(m.candidates.size());
+  const int* next = work.next.data();
   path.assign(n, 0);
   long long entry = start;
   for (int k = 0; k < n; ++k) {
@@ -107,4 +130,28 @@ void blockViterbi(const CostBlocks& m, std::vector<int>& path, BlockViterbiWork&
     const int at = m.at[k][static_cast<int>(entry / C)];
     entry = at < 0 ? 0 : next[at + entry % C];
   }
+}
+
+}  // namespace
+
+void blockViterbi(const CostBlocks& m, std::vector<int>& path, BlockViterbiWork& work) {
+  const BlockViterbiPiece whole;
+  completions(m, whole, work);
+  // Token 0 has the one history of the boundary tags.
+  double best;
+  followPath(m, firstOfLeast(m, work, best), path, work);
+}
+
+bool blockViterbiPiece(const CostBlocks& m, BlockViterbiPiece& piece, std::vector<int>& path,
+                       BlockViterbiWork& work) {
+  completions(m, piece, work);
+  double best;
+  const int start = firstOfLeast(m, work, best);
+  if (!(best < std::numeric_limits<double>::infinity())) return false;
+  if (!piece.first) {
+    piece.firstCost = best;
+    piece.firstEntry = start;
+  }
+  followPath(m, start, path, work);
+  return true;
 }

@@ -33,4 +33,26 @@ struct BlockViterbiWork {
 // the blocks are visited. The matrix must have at least one token.
 void blockViterbi(const CostBlocks& m, std::vector<int>& path, BlockViterbiWork& work);
 
+// A long sentence decoded piece by piece: the matrix holds tokens [a, b) of
+// the sentence, where token a has one history (or a is 0) and so has token
+// b (or b is the end). Every path through the sentence passes that history,
+// so the pieces are decoded from the last to the first: a piece needs only
+// the least completion of token b's history and its entry, and gives the
+// same for token a to the piece before. The sums are the whole sentence's,
+// in the same order, so the path is blockViterbi's on the whole matrix.
+struct BlockViterbiPiece {
+  bool first = true;     // a is 0
+  bool last = true;      // b is the end
+  double nextCost = 0;   // with !last: the least completion of token b's history, finite
+  int nextEntry = 0;     // and its candidate
+  double firstCost = 0;  // out, with !first: the least completion of token a's history
+  int firstEntry = 0;    // and its candidate
+};
+
+// Fills path with the piece's candidates. False when the piece has no
+// path of finite cost through its first history (then the sentence must be
+// decoded whole, whose choice among infinite paths a piece cannot know).
+bool blockViterbiPiece(const CostBlocks& m, BlockViterbiPiece& piece, std::vector<int>& path,
+                       BlockViterbiWork& work);
+
 #endif

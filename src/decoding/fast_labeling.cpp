@@ -59,25 +59,36 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
   const size_t keyCount = model.feature_bag.keys.size();
   const size_t weightCount = model.weights.size();
 
+  // The names by id, so that the rows are read in order.
+  std::vector<const std::string*> names(rows > 0 ? rows : 0, nullptr);
+  bool byId = true;
+  for (int f = 0; f < rows && byId; ++f) {
+    if (offsets[f + 1] == offsets[f]) continue;
+    names[f] = model.feature_names.NameOf(f);
+    byId = names[f] != nullptr;
+  }
+  if (!byId) {
+    std::fill(names.begin(), names.end(), nullptr);
+    for (const auto& named : model.feature_names.ids)
+      if (named.second >= 0 && named.second < rows) names[named.second] = &named.first;
+  }
+
   // The records' size at most, so that the blob is never moved while growing.
-  size_t words = 1, names = 0;
-  for (const auto& named : model.feature_names.ids) {
-    const int f = named.second;
-    if (f < 0 || f >= rows) continue;
+  size_t words = 1, runs = 0;
+  for (int f = 0; f < rows; ++f) {
     const size_t entryCount = static_cast<size_t>(offsets[f + 1] - offsets[f]);
-    if (entryCount == 0) continue;
-    words += 2 + (named.first.size() + 7) / 8 + entryCount + (entryCount + 7) / 8;
-    ++names;
+    if (entryCount == 0 || names[f] == nullptr) continue;
+    words += 2 + (names[f]->size() + 7) / 8 + entryCount + (entryCount + 7) / 8;
+    ++runs;
   }
   blob_.reserve(words);
   blob_.push_back(0);
-  std::vector<int> handles;
-  handles.reserve(names);
+  std::vector<uint64_t> hashes;  // (hash bits | run) of every record
+  hashes.reserve(runs);
   std::vector<uint8_t> labels;
   std::vector<double> weights;
-  for (const auto& named : model.feature_names.ids) {
-    const int f = named.second;
-    if (f < 0 || f >= rows) continue;
+  for (int f = 0; f < rows; ++f) {
+    if (names[f] == nullptr) continue;
     labels.clear();
     weights.clear();
     // Highest row position first: the order in which classification adds.
@@ -90,7 +101,7 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
       weights.push_back(model.weights[k]);
     }
     if (labels.empty()) continue;  // scores nothing: as good as unknown
-    const std::string& name = named.first;
+    const std::string& name = *names[f];
     const size_t nameWords = (name.size() + 7) / 8, labelWords = (labels.size() + 7) / 8;
     const size_t at = blob_.size();
     if (at > static_cast<size_t>(INT32_MAX) || name.size() > UINT32_MAX) {
@@ -106,20 +117,25 @@ FastWeightIndex::FastWeightIndex(const ME_Model& model) {
     std::memcpy(bytes, name.data(), name.size());
     std::memcpy(bytes + nameWords * 8, weights.data(), weights.size() * sizeof(double));
     std::memcpy(bytes + nameWords * 8 + weights.size() * sizeof(double), labels.data(), labels.size());
-    handles.push_back(static_cast<int>(at));
+    hashes.push_back((fastNameHash(name.data(), name.size()) & 0xffffffff00000000ULL) | static_cast<uint64_t>(at));
   }
-  runCount_ = handles.size();
+  runCount_ = hashes.size();
 
   size_t capacity = 16;
   while (capacity < 2 * runCount_) capacity *= 2;
   slots_.assign(capacity, 0);
   mask_ = capacity - 1;
-  for (int r : handles) {
-    const uint64_t head = blob_[r];
-    const uint64_t h = fastNameHash(reinterpret_cast<const char*>(blob_.data() + r + 2), static_cast<uint32_t>(head));
-    size_t i = h & mask_;
-    while (slots_[i] != 0) i = (i + 1) & mask_;
-    slots_[i] = (h & 0xffffffff00000000ULL) | static_cast<uint64_t>(r);
+  // In batches: fetch a batch's slots first, so that the cache misses overlap.
+  // A slot's place comes from the hash bits it keeps (as in find).
+  const size_t kBatch = 16;
+  for (size_t base = 0; base < hashes.size(); base += kBatch) {
+    const size_t n = std::min(kBatch, hashes.size() - base);
+    for (size_t k = 0; k < n; ++k) __builtin_prefetch(&slots_[(hashes[base + k] >> 32) & mask_], 1);
+    for (size_t k = 0; k < n; ++k) {
+      size_t i = (hashes[base + k] >> 32) & mask_;
+      while (slots_[i] != 0) i = (i + 1) & mask_;
+      slots_[i] = hashes[base + k];
+    }
   }
 }
 
@@ -131,7 +147,7 @@ bool FastWeightIndex::matches(int r, const char* name, size_t length) const {
 int FastWeightIndex::find(const char* name, size_t length) const {
   const uint64_t h = fastNameHash(name, length);
   const uint64_t high = h & 0xffffffff00000000ULL;
-  for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+  for (size_t i = (h >> 32) & mask_;; i = (i + 1) & mask_) {
     const uint64_t slot = slots_[i];
     if (slot == 0) return -1;
     if ((slot & 0xffffffff00000000ULL) != high) continue;
@@ -151,12 +167,12 @@ void FastWeightIndex::findMany(const std::string* names, size_t count, int* runs
     for (size_t i = 0; i < n; ++i) {
       const std::string& s = names[base + i];
       hashes[i] = fastNameHash(s.data(), s.size());
-      __builtin_prefetch(&slots_[hashes[i] & mask_]);
+      __builtin_prefetch(&slots_[(hashes[i] >> 32) & mask_]);
     }
     for (size_t i = 0; i < n; ++i) {
       const uint64_t high = hashes[i] & 0xffffffff00000000ULL;
       int r = -1;
-      for (size_t j = hashes[i] & mask_;; j = (j + 1) & mask_) {
+      for (size_t j = (hashes[i] >> 32) & mask_;; j = (j + 1) & mask_) {
         const uint64_t slot = slots_[j];
         if (slot == 0) break;
         if ((slot & 0xffffffff00000000ULL) == high) {
@@ -343,7 +359,8 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
 }
 
 FastLabeler::FastLabeler(const FastLabeler& other)
-    : tables_(other.tables_), templates_(other.templates_), legalTable_(other.legalTable_), skipping_(other.skipping_) {}
+    : tables_(other.tables_), templates_(other.templates_), legalTable_(other.legalTable_), skipping_(other.skipping_),
+      piecesFrom_(other.piecesFrom_), minPiece_(other.minPiece_) {}
 
 FastLabeler::~FastLabeler() = default;
 
@@ -374,7 +391,7 @@ void FastLabeler::observationRuns(TokenTable& sentence, int position) {
   }
   found_.resize(count);
   t.index.findMany(keys_.data(), count, found_.data());
-  Token& token = tokens_[position];
+  Token& token = tokens_[position - base_];
   token.obsBegin = obsRuns_.size();
   for (size_t j = 0; j < count; ++j)
     if (found_[j] >= 0) obsRuns_.push_back(found_[j]);
@@ -386,7 +403,7 @@ void FastLabeler::labelFeatureRuns(TokenTable& sentence, int position) {
   const int n = tokenCount_;
   const int d0 = t.labelOrder >= 1 ? candidateCount(position - 1) : 1;
   const int d1 = t.labelOrder >= 2 ? candidateCount(position - 2) : 1;
-  tokens_[position].labelBegin = labelTables_.size();
+  tokens_[position - base_].labelBegin = labelTables_.size();
   for (size_t a = 0; a < t.labelTemplates.size(); ++a) {
     const LabelTemplate& lt = t.labelTemplates[a];
     LabelTable table;
@@ -424,7 +441,7 @@ void FastLabeler::labelFeatureRuns(TokenTable& sentence, int position) {
 int FastLabeler::labelRun(int position, int history, size_t a) {
   static const std::string kNone;
   const FastLabelTables& t = *tables_;
-  const Token& token = tokens_[position];
+  const Token& token = tokens_[position - base_];
   const int i1 = history / token.previous, i0 = history % token.previous;
   const LabelTemplate& lt = t.labelTemplates[a];
   const LabelTable& table = labelTables_[token.labelBegin + a];
@@ -451,7 +468,7 @@ int FastLabeler::labelRun(int position, int history, size_t a) {
 void FastLabeler::computeScore(int position, int history, double* score) {
   const FastLabelTables& t = *tables_;
   const FastWeightIndex& index = t.index;
-  const Token& token = tokens_[position];
+  const Token& token = tokens_[position - base_];
   std::fill(score, score + index.labelCount(), 0.0);
   for (size_t a = t.labelTemplates.size(); a-- > 0;) {
     const int r = labelRun(position, history, a);
@@ -464,10 +481,10 @@ void FastLabeler::computeScore(int position, int history, double* score) {
 void FastLabeler::classifyHistory(int position, int history) {
   const FastLabelTables& t = *tables_;
   const int labelCount = t.index.labelCount();
-  const Token& token = tokens_[position];
+  const Token& token = tokens_[position - base_];
   const std::vector<int>& here = *candidates_[position];
   const int at = static_cast<int>(costs_.costs.size());
-  costs_.at[position][history] = at;
+  costs_.at[position - base_][history] = at;
   costs_.costs.resize(costs_.costs.size() + static_cast<size_t>(token.candidates));
   ++classifications_;
   double* score = exact_.data();
@@ -485,14 +502,14 @@ void FastLabeler::classifyHistory(int position, int history) {
 // greedy choices before it) and returns its cost summed as the decoders sum
 // a path, from the last token back.
 double FastLabeler::greedyPathCost() {
-  const int n = tokenCount_;
+  const int n = count_;
   const int L = tables_->labelOrder;
   int back2 = 0, back1 = 0;  // candidate indices of the greedy tags two back and one back
   greedy_.resize(n);
   for (int k = 0; k < n; ++k) {
     const Token& token = tokens_[k];
     const int history = (L >= 2 ? back2 * token.previous : 0) + (L >= 1 ? back1 : 0);
-    classifyHistory(k, history);
+    classifyHistory(base_ + k, history);
     const double* row = costs_.costs.data() + costs_.at[k][history];
     int best = 0;
     for (int c = 1; c < token.candidates; ++c)
@@ -564,7 +581,7 @@ class CostBounds {
 // Everything else keeps an infinite cost.
 void FastLabeler::boundedPasses(double threshold) {
   const FastLabelTables& t = *tables_;
-  const int n = tokenCount_;
+  const int n = count_;
   const int labelCount = t.index.labelCount();
   const double inf = std::numeric_limits<double>::infinity();
   prefix_.resize(static_cast<size_t>(n) + 1);
@@ -574,7 +591,7 @@ void FastLabeler::boundedPasses(double threshold) {
   const int L = t.labelOrder;
   for (int k = 0; k < n; ++k) {
     const Token& token = tokens_[k];
-    const std::vector<int>& here = *candidates_[k];
+    const std::vector<int>& here = *candidates_[base_ + k];
     const int C = token.candidates;
     const int nextHistories = k + 1 < n ? tokens_[k + 1].histories : 1;
     std::vector<double>& next = prefix_[k + 1];
@@ -604,7 +621,7 @@ void FastLabeler::boundedPasses(double threshold) {
       double magnitude = obsMagnitude;
       int terms = obsTerms;
       for (size_t a = 0; a < t.labelTemplates.size(); ++a) {
-        const int r = labelRun(k, h, a);
+        const int r = labelRun(base_ + k, h, a);
         if (r < 0) continue;
         index.addRun(r, score_.data());
         magnitude += index.largest(r);
@@ -645,15 +662,15 @@ void FastLabeler::boundedPasses(double threshold) {
         if (g < suffix_[h]) suffix_[h] = g;
         if (reach[h] + g <= threshold) needed = true;
       }
-      if (needed && costs_.at[k][h] < 0) classifyHistory(k, h);
+      if (needed && costs_.at[k][h] < 0) classifyHistory(base_ + k, h);
     }
     suffixNext_.swap(suffix_);
   }
 }
 
 std::vector<std::vector<double>> FastLabeler::lastCosts() const {
-  std::vector<std::vector<double>> matrix(tokenCount_);
-  for (int k = 0; k < tokenCount_; ++k) {
+  std::vector<std::vector<double>> matrix(count_);
+  for (int k = 0; k < count_; ++k) {
     const int C = costs_.candidates[k];
     matrix[k].assign(static_cast<size_t>(costs_.histories[k]) * C, std::numeric_limits<double>::infinity());
     for (int h = 0; h < costs_.histories[k]; ++h) {
@@ -665,28 +682,41 @@ std::vector<std::vector<double>> FastLabeler::lastCosts() const {
 }
 
 int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) {
+  if (sentence.empty()) return -1;
+  const int result = labelIds(sentence, ids_);
+  const std::vector<std::string>& tagList = tables_->tagList;
+  outTags.resize(ids_.size());
+  for (size_t k = 0; k < ids_.size(); ++k) {
+    if (ids_[k] >= 0) outTags[k] = tagList[ids_[k]];
+    else outTags[k].clear();
+  }
+  return result;
+}
+
+const std::vector<std::string>& FastLabeler::tagList() const { return tables_->tagList; }
+
+int FastLabeler::labelIds(TokenTable& sentence, std::vector<int>& tagIds) {
   const FastLabelTables& t = *tables_;
   if (sentence.empty()) return -1;
   if (t.labelOrder < 0 || t.labelOrder > 2) {
     std::fprintf(stderr, "Error: no decoder for label order %d (0, 1 or 2 expected).\n", t.labelOrder);
-    outTags.assign(sentence.size(), std::string());
+    tagIds.assign(sentence.size(), -1);
     return -1;
   }
   if (t.tagList.empty()) {
     std::fprintf(stderr, "Error: no tags to label with: the model has no labels.\n");
-    outTags.assign(sentence.size(), std::string());
+    tagIds.assign(sentence.size(), -1);
     return -1;
   }
   if (!t.supported) {
     std::fprintf(stderr,
                  "Error: the fast labelling path cannot tag with this model (it has a reference model or is too "
                  "large).\n");
-    outTags.assign(sentence.size(), std::string());
+    tagIds.assign(sentence.size(), -1);
     return -1;
   }
 
   const int n = static_cast<int>(sentence.size());
-  const int L = t.labelOrder;
   tokenCount_ = n;
   classifications_ = 0;
   candidates_.resize(n);
@@ -699,7 +729,6 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
       if (found != t.wordCandidates.end()) candidates_[k] = &t.candidateLists[found->second];
     }
   }
-
   const size_t labelCount = static_cast<size_t>(t.index.labelCount());
   if (score_.size() < labelCount) {
     score_.resize(labelCount);
@@ -707,30 +736,55 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
     exact_.resize(labelCount);
     exps_.resize(labelCount);
   }
-  tokens_.resize(n);
+
+  if (n >= piecesFrom_ && labelCount > 0 && legalTable_.empty() && labelInPieces(sentence, tagIds)) return 1;
+
+  prepareRange(sentence, 0, n);
+  computeCosts(0.0);
+  if (!legalTable_.empty()) return decodeWithLegalTable(sentence, tagIds);
+  blockViterbi(costs_, path_, viterbi_);
+  tagIds.resize(n);
+  for (int k = 0; k < n; ++k) tagIds[k] = (*candidates_[k])[path_[k]];
+  return 1;
+}
+
+// Per-token state for tokens [a, b) of the sentence, indexed from a.
+void FastLabeler::prepareRange(TokenTable& sentence, int a, int b) {
+  const int L = tables_->labelOrder;
+  base_ = a;
+  count_ = b - a;
+  tokens_.resize(count_);
   obsRuns_.clear();
   labelTables_.clear();
   labelRuns_.clear();
   keyCount_ = 0;
   costs_.labelOrder = L;
-  costs_.candidates.resize(n);
-  costs_.histories.resize(n);
-  costs_.at.resize(n);
+  costs_.candidates.resize(count_);
+  costs_.histories.resize(count_);
+  costs_.at.resize(count_);
   costs_.costs.clear();
-  boundAt_.resize(n);
-  for (int k = 0; k < n; ++k) {
+  boundAt_.resize(count_);
+  for (int k = 0; k < count_; ++k) {
+    const int position = a + k;
     Token& token = tokens_[k];
-    token.candidates = candidateCount(k);
-    token.previous = L >= 1 ? candidateCount(k - 1) : 1;
-    token.histories = token.previous * (L >= 2 ? candidateCount(k - 2) : 1);
-    observationRuns(sentence, k);
-    labelFeatureRuns(sentence, k);
+    token.candidates = candidateCount(position);
+    token.previous = L >= 1 ? candidateCount(position - 1) : 1;
+    token.histories = token.previous * (L >= 2 ? candidateCount(position - 2) : 1);
+    observationRuns(sentence, position);
+    labelFeatureRuns(sentence, position);
     costs_.candidates[k] = token.candidates;
     costs_.histories[k] = token.histories;
     costs_.at[k].assign(token.histories, -1);
   }
+}
 
-  if (labelCount == 0) {
+// The costs of the prepared tokens, skipping what cannot matter. `beyond`
+// is what every path adds after them (the least completion of the piece
+// that follows): the margin must cover rounding at that size too.
+void FastLabeler::computeCosts(double beyond) {
+  const FastLabelTables& t = *tables_;
+  const int n = count_;
+  if (t.index.labelCount() == 0) {
     // No probability at all: every cost is infinite, as labelSeqIt's are.
     for (int k = 0; k < n; ++k) {
       for (int h = 0; h < tokens_[k].histories; ++h) {
@@ -738,34 +792,81 @@ int FastLabeler::label(TokenTable& sentence, std::vector<std::string>& outTags) 
         costs_.costs.resize(costs_.costs.size() + tokens_[k].candidates, -std::log(0.0));
       }
     }
-  } else {
-    double threshold = std::numeric_limits<double>::infinity();
-    // A legal table changes which continuation the decoders keep; skipping
-    // relies on the cheapest one being kept.
-    if (skipping_ && legalTable_.empty()) {
-      const double greedy = greedyPathCost();
-      // The margin dwarfs the rounding of the sums along a path.
-      if (std::isfinite(greedy)) threshold = greedy + 1e-7 * (1.0 + greedy);
-    }
-    if (std::isfinite(threshold)) {
-      boundedPasses(threshold);
-    } else {
-      for (int k = 0; k < n; ++k)
-        for (int h = 0; h < tokens_[k].histories; ++h)
-          if (costs_.at[k][h] < 0) classifyHistory(k, h);
-    }
+    return;
   }
+  double threshold = std::numeric_limits<double>::infinity();
+  // A legal table changes which continuation the decoders keep; skipping
+  // relies on the cheapest one being kept.
+  if (skipping_ && legalTable_.empty()) {
+    const double greedy = greedyPathCost();
+    // The margin dwarfs the rounding of the sums along a path.
+    if (std::isfinite(greedy)) threshold = greedy + 1e-7 * (1.0 + greedy + std::fabs(beyond));
+  }
+  if (std::isfinite(threshold)) {
+    boundedPasses(threshold);
+  } else {
+    for (int k = 0; k < n; ++k)
+      for (int h = 0; h < tokens_[k].histories; ++h)
+        if (costs_.at[k][h] < 0) classifyHistory(base_ + k, h);
+  }
+}
 
-  if (!legalTable_.empty()) return decodeWithLegalTable(sentence, outTags);
-  blockViterbi(costs_, path_, viterbi_);
-  outTags.resize(n);
-  for (int k = 0; k < n; ++k) outTags[k] = t.tagList[(*candidates_[k])[path_[k]]];
-  return 1;
+// A long sentence in pieces, from the last to the first, each cut before a
+// token with a single history (see BlockViterbiPiece): the per-token state
+// then stays that of one piece. Every piece's costs are classification's
+// or skipped by the piece's own bounds: all paths through a piece share
+// what lies before and after it. False when some piece has no path of
+// finite cost; the sentence is then decoded whole.
+bool FastLabeler::labelInPieces(TokenTable& sentence, std::vector<int>& tagIds) {
+  const FastLabelTables& t = *tables_;
+  const int n = tokenCount_;
+  const int L = t.labelOrder;
+  // Cuts: tokens b with one history, at least minPiece_ tokens apart; the
+  // first piece keeps two tokens at least (the second-order decoder treats
+  // token 0 by its sums with token 1).
+  std::vector<int> starts(1, 0);
+  for (int b = std::max(2, minPiece_); b < n; ++b) {
+    if (b - starts.back() < minPiece_) continue;
+    const int histories = (L >= 1 ? candidateCount(b - 1) : 1) * (L >= 2 ? candidateCount(b - 2) : 1);
+    if (histories == 1) starts.push_back(b);
+  }
+  if (starts.size() < 2) return false;
+  tagIds.resize(n);
+  BlockViterbiPiece piece;
+  for (size_t p = starts.size(); p-- > 0;) {
+    const int a = starts[p], b = p + 1 < starts.size() ? starts[p + 1] : n;
+    piece.first = a == 0;
+    piece.last = b == n;
+    piece.nextCost = piece.firstCost;
+    piece.nextEntry = piece.firstEntry;
+    prepareRange(sentence, a, b);
+    computeCosts(piece.last ? 0.0 : piece.nextCost);
+    if (!blockViterbiPiece(costs_, piece, path_, viterbi_)) return false;
+    for (int k = 0; k < count_; ++k) tagIds[a + k] = (*candidates_[a + k])[path_[k]];
+  }
+  // The pieces' state is large for long pieces; let it go.
+  releasePieceState();
+  return true;
+}
+
+void FastLabeler::releasePieceState() {
+  std::vector<Token>().swap(tokens_);
+  std::vector<int>().swap(obsRuns_);
+  std::vector<LabelTable>().swap(labelTables_);
+  std::vector<int>().swap(labelRuns_);
+  costs_ = CostBlocks();
+  std::vector<std::vector<int>>().swap(boundAt_);
+  std::vector<double>().swap(bounds_);
+  std::vector<std::vector<double>>().swap(prefix_);
+  viterbi_ = BlockViterbiWork();
+  base_ = 0;
+  count_ = 0;
 }
 
 // With a legal table every cost is known: the decoders labelSeqIt calls
 // decide on the whole matrix.
-int FastLabeler::decodeWithLegalTable(TokenTable& sentence, std::vector<std::string>& outTags) {
+int FastLabeler::decodeWithLegalTable(TokenTable& sentence, std::vector<int>& tagIds) {
+  std::vector<std::string> outTags;
   const FastLabelTables& t = *tables_;
   const int n = tokenCount_, L = t.labelOrder;
   std::vector<std::vector<double>> matrix = lastCosts();
@@ -778,8 +879,14 @@ int FastLabeler::decodeWithLegalTable(TokenTable& sentence, std::vector<std::str
   else if (L == 2) decoded = viterbiDecoderB2Fast2Limit(matrix, candidates, legalTable_, outTags);
   else decoded = viterbiDecoderB1LimitPath3(matrix, candidates, legalTable_, outTags);
   if (decoded < 0) {
-    outTags.assign(sentence.size(), std::string());
+    tagIds.assign(sentence.size(), -1);
     return -1;
+  }
+  // The tags are the model's labels, each once in the list.
+  tagIds.resize(outTags.size());
+  for (size_t k = 0; k < outTags.size(); ++k) {
+    const auto at = std::find(t.tagList.begin(), t.tagList.end(), outTags[k]);
+    tagIds[k] = at == t.tagList.end() ? -1 : static_cast<int>(at - t.tagList.begin());
   }
   return 1;
 }

@@ -136,10 +136,21 @@ class FastLabeler {
   // outTags untouched for an empty sentence; -1 with a message and one empty
   // tag per row when it cannot tag.
   int label(TokenTable& sentence, std::vector<std::string>& outTags);
+  // The same as positions in tagList() (-1 where label() gives an empty tag).
+  int labelIds(TokenTable& sentence, std::vector<int>& tagIds);
+  const std::vector<std::string>& tagList() const;
 
   // Whether costs that cannot matter are skipped (on by default). Off, every
   // cost of the matrix is labelSeqIt's.
   void setSkipping(bool on) { skipping_ = on; }
+  // Sentences of at least fromTokens tokens are decoded piece by piece, the
+  // pieces at least minPiece tokens long where the sentence allows (same
+  // tags, per-token state bounded by a piece); lastCosts() then describes the
+  // first piece only.
+  void setPieces(int fromTokens, int minPiece = 64) {
+    piecesFrom_ = fromTokens;
+    minPiece_ = minPiece < 1 ? 1 : minPiece;
+  }
 
   const FastWeightIndex& weights() const;
 
@@ -170,8 +181,12 @@ class FastLabeler {
   void computeScore(int position, int history, double* score);
   void classifyHistory(int position, int history);
   double greedyPathCost();
-  int decodeWithLegalTable(TokenTable& sentence, std::vector<std::string>& outTags);
+  int decodeWithLegalTable(TokenTable& sentence, std::vector<int>& tagIds);
   void boundedPasses(double threshold);
+  void prepareRange(TokenTable& sentence, int a, int b);
+  void computeCosts(double beyond);
+  bool labelInPieces(TokenTable& sentence, std::vector<int>& tagIds);
+  void releasePieceState();
   const std::string& historyTag(int position, int index) const;
   int candidateCount(int position) const;
 
@@ -179,9 +194,11 @@ class FastLabeler {
   std::vector<_ftnind> templates_;
   std::vector<CMiniStringBag> legalTable_;  // the decoders take it non-const
   bool skipping_ = true;
+  int piecesFrom_ = 2000, minPiece_ = 64;
 
   // Per sentence.
   int tokenCount_ = 0;
+  int base_ = 0, count_ = 0;  // the tokens with state: [base_, base_ + count_)
   size_t classifications_ = 0;
   std::vector<const std::vector<int>*> candidates_;  // tag indices per token
   std::vector<Token> tokens_;
@@ -198,7 +215,7 @@ class FastLabeler {
   std::vector<double> bounds_;
   std::vector<std::vector<double>> prefix_;  // per token and history: bound of the tokens before
   std::vector<double> suffix_, suffixNext_;
-  std::vector<int> greedy_, path_;
+  std::vector<int> greedy_, path_, ids_;
   BlockViterbiWork viterbi_;
 
   // Scratch.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,6 +26,7 @@
 namespace {
 
 const size_t kLinesPerBatch = 128;
+const size_t kBytesPerBatch = 1 << 20;  // fewer lines when they are long
 const int kBatchesPerThread = 4;  // in flight: read, being tagged or waiting to be written
 
 bool writeAll(std::FILE* out, const std::string& s) {
@@ -35,6 +37,7 @@ struct Batch {
   long number = 0;
   long firstLine = 0;              // line number of lines[0]
   std::vector<std::string> lines;  // replaced by their output lines, line feeds included
+  std::vector<char> emptyInput;    // per line: the input line had no byte at all
   std::vector<std::string> faults;  // messages for lines left empty, in line order
 };
 
@@ -113,10 +116,10 @@ class BatchPipeline {
 
 // Scratch of one tagging thread.
 struct LineTagger {
-  LineTagger(const FastLabeler& l, bool english, bool utf8, const char* inName)
-      : labeler(l), english(english), utf8(utf8 && !english), inName(inName) {}
+  LineTagger(const FastLabeler& l, bool english, bool utf8, const char* inName, bool lineFeeds = true)
+      : labeler(l), english(english), utf8(utf8 && !english), lineFeeds(lineFeeds), inName(inName) {}
   FastLabeler labeler;
-  const bool english, utf8;
+  const bool english, utf8, lineFeeds;
   const char* inName;
   GbkConverter gbk;
   std::string output, converted, fault;
@@ -126,7 +129,7 @@ struct LineTagger {
   bool tag(std::string& line, long number) {
     if (!utf8) {
       tagOneLine(labeler, english, line, output);
-      output += '\n';
+      if (lineFeeds) output += '\n';
       return true;
     }
     std::string why;
@@ -154,35 +157,78 @@ void tagBatch(LineTagger& t, Batch& b) {
 }  // namespace
 
 void tagOneLine(FastLabeler& labeler, bool english, std::string& line, std::string& out) {
-  // Scratch kept per thread: tagging runs on many threads at once.
-  thread_local std::vector<std::string> words, tags;
-  thread_local std::vector<TokenTable> sequences;
+  // Scratch kept per thread: tagging runs on many threads at once. The
+  // sequence's rows are made from the line directly (words as
+  // readLine2VectorString cuts them), without a list of words besides.
+  thread_local TokenTable seq;
+  thread_local std::vector<int> ids;
   out.clear();
-  readLine2VectorString(line, words);
-  splitIntoSequences(words, english, sequences);
-  for (TokenTable& seq : sequences) {
-    labeler.label(seq, tags);
-    for (size_t i = 0; i < seq.size(); ++i) {
-      out += seq[i][0];
+  const std::vector<std::string>& tagList = labeler.tagList();
+  size_t rows = 0;
+  auto emit = [&]() {
+    if (rows == 0) return;
+    seq.resize(rows);
+    labeler.labelIds(seq, ids);
+    for (size_t r = 0; r < rows; ++r) {
+      out += seq[r][0];
       out += '/';
-      if (i < tags.size()) out += tags[i];
+      if (r < ids.size() && ids[r] >= 0) out += tagList[ids[r]];
       out += ' ';
     }
+    // A huge line's rows are not kept for the lines after it.
+    if (rows > 65536) {
+      TokenTable().swap(seq);
+      std::vector<int>().swap(ids);
+    }
+    rows = 0;
+  };
+  const size_t n = line.size();
+  size_t i = 0;
+  while (i < n) {
+    while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i >= n) break;
+    const size_t start = i;
+    while (i < n && line[i] != ' ' && line[i] != '\t') ++i;
+    if (rows == seq.size()) seq.emplace_back();
+    std::vector<std::string>& row = seq[rows++];
+    row.resize(1);
+    row[0].assign(line, start, i - start);
+    if (!english && isChineseCutMark(row[0])) emit();
   }
+  emit();
 }
 
-long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
-               int threads, const char* outName, bool utf8, long* skipped,
-               const std::function<void(long)>& progress) {
-  if (threads < 1) threads = 1;
+namespace {
+
+struct StreamResult {
   long lines = 0, faults = 0;
   bool readFailed = false, writeFailed = false;
+};
+
+// Reads `in` to its end and writes every line's output in input order:
+// with line feeds (CR LF line ends and a leading byte-order mark dropped,
+// progress called with the lines written now and then), or (joined) the
+// lines' bytes as they are, their outputs one after another, calling
+// afterLine(n) on the writing thread once the output of line n, a line not
+// empty, has been written.
+StreamResult streamLines(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
+                         int threads, bool utf8, bool joined, const std::function<void(long)>& afterLine,
+                         const std::function<void(long)>& progress) {
+  if (threads < 1) threads = 1;
+  StreamResult r;
+  long& lines = r.lines;
+  long& faults = r.faults;
+  bool& readFailed = r.readFailed;
+  bool& writeFailed = r.writeFailed;
+  auto written = [&](long number, bool emptyInput) {
+    if (joined && !emptyInput && afterLine) afterLine(number);
+  };
 
   if (threads == 1) {
-    LineTagger t(labeler, english, utf8, inName);
+    LineTagger t(labeler, english, utf8, inName, !joined);
     std::string line;
     while (readLineWhole(in, line)) {
-      dropForeignLineEnd(line, lines == 0);
+      if (!joined) dropForeignLineEnd(line, lines == 0);
       ++lines;
       if (!t.tag(line, lines)) {
         std::fprintf(stderr, "%s\n", t.fault.c_str());
@@ -192,6 +238,7 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
         writeFailed = true;
         break;
       }
+      written(lines, line.empty());
       if (progress) progress(lines);
     }
     readFailed = std::ferror(in) != 0;
@@ -199,8 +246,8 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
     BatchPipeline pipeline(threads * kBatchesPerThread);
     std::vector<std::thread> workers;
     for (int i = 0; i < threads; ++i) {
-      workers.emplace_back([&pipeline, &labeler, english, utf8, inName] {
-        LineTagger t(labeler, english, utf8, inName);
+      workers.emplace_back([&pipeline, &labeler, english, utf8, inName, joined] {
+        LineTagger t(labeler, english, utf8, inName, !joined);
         Batch b;
         while (pipeline.take(b)) {
           tagBatch(t, b);
@@ -214,7 +261,7 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
     std::condition_variable countChanged;
     std::thread writer([&] {
       Batch b;
-      long written = 0;
+      long writtenLines = 0;
       for (long number = 0;; ++number) {
         {
           std::unique_lock<std::mutex> lock(countMutex);
@@ -224,18 +271,19 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
         if (!pipeline.next(number, b)) break;
         for (const std::string& f : b.faults) std::fprintf(stderr, "%s\n", f.c_str());
         faults += static_cast<long>(b.faults.size());
-        for (const std::string& s : b.lines) {
-          if (!writeAll(out, s)) {
+        for (size_t i = 0; i < b.lines.size(); ++i) {
+          if (!writeAll(out, b.lines[i])) {
             writeFailed = true;
             break;
           }
+          written(b.firstLine + static_cast<long>(i), b.emptyInput[i] != 0);
         }
         if (writeFailed) {
           pipeline.stop();
           break;
         }
-        written += static_cast<long>(b.lines.size());
-        if (progress) progress(written);
+        writtenLines += static_cast<long>(b.lines.size());
+        if (progress) progress(writtenLines);
         pipeline.written();
       }
     });
@@ -248,12 +296,16 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
       b.number = batchCount;
       b.firstLine = lines + 1;
       b.lines.clear();
-      while (b.lines.size() < kLinesPerBatch) {
+      b.emptyInput.clear();
+      size_t bytes = 0;
+      while (b.lines.size() < kLinesPerBatch && bytes < kBytesPerBatch) {
         if (!readLineWhole(in, line)) {
           more = false;
           break;
         }
-        dropForeignLineEnd(line, lines == 0 && b.lines.empty());
+        if (!joined) dropForeignLineEnd(line, lines == 0 && b.lines.empty());
+        bytes += line.size();
+        b.emptyInput.push_back(line.empty() ? 1 : 0);
         b.lines.push_back(std::move(line));
       }
       if (b.lines.empty()) {
@@ -278,18 +330,34 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
     pipeline.stop();
     for (std::thread& w : workers) w.join();
   }
-
   if (!writeFailed && std::fflush(out) != 0) writeFailed = true;
-  if (skipped) *skipped = faults;
-  if (readFailed) {
+  return r;
+}
+
+}  // namespace
+
+long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabeler& labeler, bool english,
+               int threads, const char* outName, bool utf8, long* skipped,
+               const std::function<void(long)>& progress) {
+  const StreamResult r = streamLines(in, inName, out, labeler, english, threads, utf8, false, nullptr, progress);
+  if (skipped) *skipped = r.faults;
+  if (r.readFailed) {
     std::fprintf(stderr, "Error: read %s failed.\n", inName);
     return -1;
   }
-  if (writeFailed) {
+  if (r.writeFailed) {
     std::fprintf(stderr, "Error: write to %s failed.\n", outName);
     return -1;
   }
-  return lines;
+  return r.lines;
+}
+
+long tagStreamJoined(std::FILE* in, std::FILE* out, const FastLabeler& labeler, bool english, int threads,
+                     const std::function<void(long)>& afterLine, bool& readFailed, bool& writeFailed) {
+  const StreamResult r = streamLines(in, "", out, labeler, english, threads, false, true, afterLine, nullptr);
+  readFailed = r.readFailed;
+  writeFailed = r.writeFailed;
+  return r.lines;
 }
 
 bool loadTagger(const TaggerFiles& files, LoadedTagger& t) {

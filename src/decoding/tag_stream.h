@@ -74,6 +74,16 @@ long tagStream(std::FILE* in, const char* inName, std::FILE* out, const FastLabe
                int threads, const char* outName = "standard output", bool utf8 = false, long* skipped = nullptr,
                const std::function<void(long)>& progress = nullptr);
 
+// The tagger's own run over a stream: like tagStream without the UTF-8
+// mode, but the lines' "word/tag " pairs follow one another with no line
+// feed, and afterLine(n) is called on the writing thread, in input order,
+// once the output of line n has been written, for every line that is not
+// empty (zero bytes). Returns the number of lines read; readFailed and
+// writeFailed tell whether all of the input was read and all output written
+// (nothing is printed).
+long tagStreamJoined(std::FILE* in, std::FILE* out, const FastLabeler& labeler, bool english, int threads,
+                     const std::function<void(long)>& afterLine, bool& readFailed, bool& writeFailed);
+
 // One input line's output line (without its line feed) into `out`.
 void tagOneLine(FastLabeler& labeler, bool english, std::string& line, std::string& out);
 

@@ -119,10 +119,15 @@ class BlockLineReader {
     struct stat st;
     size_t size = 1 << 20;
     // A regular file of reasonable size is read in one go.
-    if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size < (1LL << 28))
-      size = static_cast<size_t>(st.st_size) + 1;
+    if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size < (1LL << 28)) {
+      fileBytes_ = static_cast<size_t>(st.st_size);
+      size = fileBytes_ + 1;
+    }
     buf_.resize(size);
   }
+
+  // The file's size when it is a regular file read in one go, else 0.
+  size_t fileBytes() const { return fileBytes_; }
 
   bool next(const char*& line, size_t& length) {
     for (;;) {
@@ -155,6 +160,7 @@ class BlockLineReader {
   std::FILE* f_;
   std::vector<char> buf_;
   size_t begin_ = 0, end_ = 0;
+  size_t fileBytes_ = 0;
   bool eof_ = false;
 };
 
@@ -222,6 +228,23 @@ struct TableBuilder {
   }
   int putName(const std::string& name) { return names.PutAfterLast(name); }
   int putKey(const ME_Model::ME_Feature& f) { return bag.Put(f); }
+
+  // A model file of this many bytes holds at most about this many pairs
+  // (reserved room that is never touched costs no memory).
+  void reserveFor(size_t fileBytes) {
+    bag.keys.reserve(fileBytes / 8);
+    weights.reserve(fileBytes / 8);
+  }
+
+  // A pair whose name was new on this line and whose label is new on it:
+  // its key cannot be in the bag yet.
+  Result addNew(int labelId, int nameId, double weight) {
+    if (labelId >= kMaxLabels) return kTooManyLabels;
+    if (nameId >= kMaxFeatureNames) return kTooManyNames;
+    bag.Append(ME_Model::ME_Feature(labelId, nameId));
+    weights.push_back(weight);
+    return kAdded;
+  }
   std::vector<int> labelSlots;  // label ids by hash, -1 empty
 
   // A repeated pair keeps its first feature index and takes the later weight,
@@ -239,6 +262,8 @@ struct TableBuilder {
   }
 
   void commitTo(ME_Model& model) {
+    names.IndexPending();
+    bag.IndexPending();
     model.labels = std::move(labels);
     model.feature_names = std::move(names);
     model.feature_bag = std::move(bag);
@@ -313,43 +338,85 @@ inline size_t keySlot(uint32_t key) {
 
 }  // namespace
 
-void ME_Model::ME_FeatureBag::grow() {
-  std::vector<uint64_t> old(slots_.empty() ? 256 : slots_.size() * 2, 0);
-  old.swap(slots_);
-  const size_t mask = slots_.size() - 1;
-  for (uint64_t slot : old) {
-    if (slot == 0) continue;
-    size_t i = keySlot(static_cast<uint32_t>(slot >> 32)) & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    slots_[i] = slot;
+void ME_Model::ME_FeatureBag::IndexPending() {
+  if (indexed_ > keys.size()) {  // keys taken away behind the index's back
+    slots_.clear();
+    indexed_ = 0;
   }
+  if (indexed_ == keys.size() && !slots_.empty()) return;
+  size_t size = slots_.empty() ? 256 : slots_.size();
+  while ((keys.size() + 1) * 2 > size) size *= 2;
+  if (size != slots_.size()) {
+    std::vector<uint64_t> old(size, 0);
+    old.swap(slots_);
+    const size_t mask = size - 1;
+    for (uint64_t slot : old) {
+      if (slot == 0) continue;
+      size_t i = keySlot(static_cast<uint32_t>(slot >> 32)) & mask;
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = slot;
+    }
+  }
+  // In batches, so that the cache misses of a batch overlap.
+  const size_t mask = slots_.size() - 1;
+  const size_t kBatch = 16;
+  size_t places[kBatch];
+  for (size_t base = indexed_; base < keys.size(); base += kBatch) {
+    const size_t n = std::min(kBatch, keys.size() - base);
+    for (size_t k = 0; k < n; ++k) {
+      places[k] = keySlot(keys[base + k].body()) & mask;
+      __builtin_prefetch(&slots_[places[k]], 1);
+    }
+    for (size_t k = 0; k < n; ++k) {
+      size_t i = places[k];
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = (static_cast<uint64_t>(keys[base + k].body()) << 32) | static_cast<uint64_t>(base + k + 1);
+    }
+  }
+  indexed_ = keys.size();
+}
+
+int ME_Model::ME_FeatureBag::Append(const ME_Feature& f) {
+  keys.push_back(f);
+  return static_cast<int>(keys.size()) - 1;
 }
 
 int ME_Model::ME_FeatureBag::Put(const ME_Feature& f) {
-  if ((keys.size() + 1) * 2 > slots_.size()) grow();
-  const size_t mask = slots_.size() - 1;
+  IndexPending();
   const uint32_t key = f.body();
-  size_t i = keySlot(key) & mask;
-  for (; slots_[i] != 0; i = (i + 1) & mask)
-    if (static_cast<uint32_t>(slots_[i] >> 32) == key) return static_cast<int>(static_cast<uint32_t>(slots_[i]) - 1);
-  const int index = static_cast<int>(keys.size());
+  {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = keySlot(key) & mask; slots_[i] != 0; i = (i + 1) & mask)
+      if (static_cast<uint32_t>(slots_[i] >> 32) == key) return static_cast<int>(static_cast<uint32_t>(slots_[i]) - 1);
+  }
   keys.push_back(f);
-  slots_[i] = (static_cast<uint64_t>(key) << 32) | static_cast<uint64_t>(index + 1);
-  return index;
+  IndexPending();
+  return static_cast<int>(keys.size()) - 1;
 }
 
 int ME_Model::ME_FeatureBag::Id(const ME_Feature& f) const {
-  if (slots_.empty()) return -1;
-  const size_t mask = slots_.size() - 1;
   const uint32_t key = f.body();
-  for (size_t i = keySlot(key) & mask; slots_[i] != 0; i = (i + 1) & mask)
-    if (static_cast<uint32_t>(slots_[i] >> 32) == key) return static_cast<int>(static_cast<uint32_t>(slots_[i]) - 1);
+  const size_t indexed = std::min(indexed_, keys.size());
+  if (!slots_.empty() && indexed_ <= keys.size()) {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = keySlot(key) & mask; slots_[i] != 0; i = (i + 1) & mask)
+      if (static_cast<uint32_t>(slots_[i] >> 32) == key) return static_cast<int>(static_cast<uint32_t>(slots_[i]) - 1);
+  } else if (indexed_ > keys.size()) {
+    // Out of step with the keys: look at all of them.
+    for (size_t i = 0; i < keys.size(); ++i)
+      if (keys[i].body() == key) return static_cast<int>(i);
+    return -1;
+  }
+  // Keys appended since the last indexing.
+  for (size_t i = indexed; i < keys.size(); ++i)
+    if (keys[i].body() == key) return static_cast<int>(i);
   return -1;
 }
 
 void ME_Model::ME_FeatureBag::Clear() {
   keys.clear();
   slots_.clear();
+  indexed_ = 0;
 }
 
 namespace {
@@ -456,6 +523,21 @@ ME_Model::FeatureNameTable& ME_Model::FeatureNameTable::operator=(const FeatureN
   return *this;
 }
 
+ME_Model::FeatureNameTable::FeatureNameTable(FeatureNameTable&& other) noexcept { *this = std::move(other); }
+
+ME_Model::FeatureNameTable& ME_Model::FeatureNameTable::operator=(FeatureNameTable&& other) noexcept {
+  if (this != &other) {
+    count = other.count;
+    ids = std::move(other.ids);
+    slots_ = std::move(other.slots_);
+    entries_ = std::move(other.entries_);
+    indexed_ = other.indexed_;
+    byId_ = other.byId_;
+    other.Clear();
+  }
+  return *this;
+}
+
 // Entry number of the name, -1 when absent.
 int ME_Model::FeatureNameTable::find(const char* s, size_t length, uint64_t hash) const {
   if (slots_.empty()) return -1;
@@ -471,13 +553,15 @@ int ME_Model::FeatureNameTable::find(const char* s, size_t length, uint64_t hash
   }
 }
 
-void ME_Model::FeatureNameTable::index(const Entry* entry, uint64_t hash) {
-  if ((entries_.size() + 1) * 2 > slots_.size()) {
-    // Half full at most; into twice the room. A slot's place follows from
-    // its own hash bits, so no name is read again.
-    std::vector<uint64_t> old(slots_.empty() ? 64 : slots_.size() * 2, 0);
+// Puts entries_[from, end) into the slots, growing them first if needed.
+void ME_Model::FeatureNameTable::indexRange(size_t from) {
+  size_t size = slots_.empty() ? 64 : slots_.size();
+  while (entries_.size() * 2 > size) size *= 2;
+  if (size != slots_.size()) {
+    // A slot's place follows from its own hash bits: no name is read again.
+    std::vector<uint64_t> old(size, 0);
     old.swap(slots_);
-    const size_t mask = slots_.size() - 1;
+    const size_t mask = size - 1;
     for (uint64_t slot : old) {
       if (slot == 0) continue;
       size_t i = static_cast<size_t>(slot >> 32) & mask;
@@ -485,41 +569,78 @@ void ME_Model::FeatureNameTable::index(const Entry* entry, uint64_t hash) {
       slots_[i] = slot;
     }
   }
+  // In batches: hash a batch and fetch its slots, then fill them, so that
+  // the cache misses overlap.
   const size_t mask = slots_.size() - 1;
-  size_t i = static_cast<size_t>(hash >> 32) & mask;
-  while (slots_[i] != 0) i = (i + 1) & mask;
-  entries_.push_back(entry);
-  slots_[i] = (hash >> 32 << 32) | static_cast<uint64_t>(entries_.size());
+  const size_t kBatch = 16;
+  uint64_t tags[kBatch];
+  for (size_t base = from; base < entries_.size(); base += kBatch) {
+    const size_t n = std::min(kBatch, entries_.size() - base);
+    for (size_t k = 0; k < n; ++k) {
+      const std::string& name = entries_[base + k]->first;
+      tags[k] = nameHash(name.data(), name.size()) >> 32;
+      __builtin_prefetch(&slots_[static_cast<size_t>(tags[k]) & mask], 1);
+    }
+    for (size_t k = 0; k < n; ++k) {
+      size_t i = static_cast<size_t>(tags[k]) & mask;
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = (tags[k] << 32) | static_cast<uint64_t>(base + k + 1);
+    }
+  }
+  indexed_ = entries_.size();
 }
 
 void ME_Model::FeatureNameTable::reindex() {
   slots_.clear();
-  entries_.clear();
-  entries_.reserve(ids.size());
-  for (const Entry& e : ids) index(&e, nameHash(e.first.data(), e.first.size()));
+  entries_.assign(ids.size(), nullptr);
+  // By id when the ids are 0 .. n-1 (as Put gives them), else in map order.
+  byId_ = true;
+  for (const Entry& e : ids) {
+    if (e.second < 0 || static_cast<size_t>(e.second) >= entries_.size() || entries_[e.second] != nullptr) {
+      byId_ = false;
+      break;
+    }
+    entries_[e.second] = &e;
+  }
+  if (!byId_) {
+    entries_.clear();
+    for (const Entry& e : ids) entries_.push_back(&e);
+  }
+  indexRange(0);
+}
+
+void ME_Model::FeatureNameTable::IndexPending() {
+  if (!inSync()) {
+    reindex();
+  } else if (indexed_ < entries_.size()) {
+    indexRange(indexed_);
+  }
 }
 
 int ME_Model::FeatureNameTable::Put(const std::string& s) {
-  if (entries_.size() != ids.size()) reindex();
+  IndexPending();
   const uint64_t hash = nameHash(s.data(), s.size());
   const int entry = find(s.data(), s.size(), hash);
   if (entry >= 0) return entries_[entry]->second;
   const int id = count++;
-  index(&*ids.emplace(s, id).first, hash);
+  if (byId_ && static_cast<size_t>(id) != entries_.size()) byId_ = false;
+  entries_.push_back(&*ids.emplace(s, id).first);
+  indexRange(indexed_);
   return id;
 }
 
 int ME_Model::FeatureNameTable::PutAfterLast(const std::string& s) {
   if (!ids.empty() && !(std::prev(ids.end())->first < s)) return Put(s);
-  if (entries_.size() != ids.size()) reindex();
+  if (!inSync()) reindex();
   const int id = count++;
-  index(&*ids.emplace_hint(ids.end(), s, id), nameHash(s.data(), s.size()));
+  if (byId_ && static_cast<size_t>(id) != entries_.size()) byId_ = false;
+  entries_.push_back(&*ids.emplace_hint(ids.end(), s, id));
   return id;
 }
 
 int ME_Model::FeatureNameTable::Id(const char* s, size_t length) const {
-  if (entries_.size() != ids.size()) {
-    // The map was changed behind the index's back: search it.
+  if (!inSync() || indexed_ < entries_.size()) {
+    // Not indexed (or changed behind the index's back): search the map.
     auto found = ids.find(std::string(s, length));
     return found == ids.end() ? -1 : found->second;
   }
@@ -529,11 +650,19 @@ int ME_Model::FeatureNameTable::Id(const char* s, size_t length) const {
 
 int ME_Model::FeatureNameTable::Id(const std::string& s) const { return Id(s.data(), s.size()); }
 
+const std::string* ME_Model::FeatureNameTable::NameOf(int id) const {
+  if (!byId_ || !inSync() || id < 0 || static_cast<size_t>(id) >= entries_.size()) return nullptr;
+  const Entry* e = entries_[id];
+  return e->second == id ? &e->first : nullptr;
+}
+
 void ME_Model::FeatureNameTable::Clear() {
   ids.clear();
   count = 0;
   slots_.clear();
   entries_.clear();
+  indexed_ = 0;
+  byId_ = true;
 }
 
 ME_Model::ME_Model() = default;
@@ -574,6 +703,7 @@ bool ME_Model::load_from_fileV2(const std::string& path) {
   const char* file = path.c_str();
   TableBuilder built;
   BlockLineReader reader(f);
+  built.reserveFor(reader.fileBytes());
   const char* line = nullptr;
   size_t length = 0;
   std::string prefix, name;
@@ -607,6 +737,8 @@ bool ME_Model::load_from_fileV2(const std::string& path) {
     name += ':';
     name.append(tokens[0].data, tokens[0].size);
     int nameId = -1;
+    bool freshName = false;          // the name was new on this line
+    uint64_t lineLabels[4] = {0, 0, 0, 0};  // labels met on this line
     for (size_t i = 1; i + 1 < tokens.size(); i += 2) {
       double weight = 0.0;
       const WeightParse parsed = parseWeight(tokens[i + 1].data, tokens[i + 1].size, weight);
@@ -618,8 +750,18 @@ bool ME_Model::load_from_fileV2(const std::string& path) {
         break;
       }
       const int labelId = built.putLabel(tokens[i].data, tokens[i].size);
-      if (nameId < 0) nameId = built.putName(name);
-      const TableBuilder::Result r = built.add(labelId, nameId, weight);
+      if (nameId < 0) {
+        const int before = built.names.count;
+        nameId = built.putName(name);
+        freshName = built.names.count > before;
+      }
+      TableBuilder::Result r;
+      if (freshName && labelId < kMaxLabels && (lineLabels[labelId / 64] >> (labelId % 64) & 1) == 0) {
+        lineLabels[labelId / 64] |= uint64_t{1} << (labelId % 64);
+        r = built.addNew(labelId, nameId, weight);
+      } else {
+        r = built.add(labelId, nameId, weight);
+      }
       if (r == TableBuilder::kTooManyLabels) {
         std::fprintf(stderr, "Error: %s line %d: label \"%s\" is one more than the 256 labels a model can hold.\n",
                      file, lineNo, tokens[i].str().c_str());

@@ -49,10 +49,14 @@ class ME_Model {
     int Id(const ME_Feature& f) const;
     int Size() const { return static_cast<int>(keys.size()); }
     void Clear();
+    // Adds a key known to be absent, without touching the index (a loader
+    // that knows its keys are new); IndexPending or the next Put indexes it.
+    int Append(const ME_Feature& f);
+    void IndexPending();
 
    private:
-    void grow();
     std::vector<uint64_t> slots_;  // open addressing: key above, 1 + index below; 0 is empty
+    size_t indexed_ = 0;           // keys[0, indexed_) are in slots_
   };
 
   struct Sample {
@@ -81,23 +85,32 @@ class ME_Model {
     int Id(const std::string& s) const;  // -1 when absent
     int Id(const char* s, size_t length) const;
     // Put for a name that sorts after every stored one (a model file lists
-    // its names in that order): appended at the end of the map, no search.
+    // its names in that order): appended at the end of the map, no search;
+    // indexed by the next Put or by IndexPending.
     int PutAfterLast(const std::string& s);
+    void IndexPending();
+    // The name with this id, null when unknown (or the table was changed
+    // other than through its operations).
+    const std::string* NameOf(int id) const;
     void Clear();
 
     FeatureNameTable() = default;
     FeatureNameTable(const FeatureNameTable& other);
     FeatureNameTable& operator=(const FeatureNameTable& other);
-    FeatureNameTable(FeatureNameTable&&) = default;  // map nodes stay where they are
-    FeatureNameTable& operator=(FeatureNameTable&&) = default;
+    // Moving keeps the map's nodes where they are, and so the index.
+    FeatureNameTable(FeatureNameTable&& other) noexcept;
+    FeatureNameTable& operator=(FeatureNameTable&& other) noexcept;
 
    private:
     typedef std::map<std::string, int>::value_type Entry;
+    bool inSync() const { return entries_.size() == ids.size(); }
     int find(const char* s, size_t length, uint64_t hash) const;
-    void index(const Entry* entry, uint64_t hash);
+    void indexRange(size_t from);
     void reindex();
     std::vector<uint64_t> slots_;  // open addressing: hash bits above, 1 + entry below; 0 is empty
-    std::vector<const Entry*> entries_;
+    std::vector<const Entry*> entries_;  // every name, by id when built by the operations
+    size_t indexed_ = 0;                 // entries_[0, indexed_) are in slots_
+    bool byId_ = true;                   // entries_[id] holds the name with that id
   };
 
   ME_Model();

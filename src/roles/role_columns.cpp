@@ -40,6 +40,8 @@ bool rolesetSense(const std::string& roleset, std::string& lemma, std::string& s
     const char c = roleset[i];
     if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))) return false;
   }
+  // The lemma is written into the predicate dictionaries' roleset field.
+  if (roleset.find_first_of(" \t,:") < dot) return false;
   lemma = roleset.substr(0, dot);
   sense = roleset.substr(dot + 1);
   return true;

@@ -45,7 +45,8 @@ struct RoleAnnotation {
 bool readRoleColumns(const conllu::Sentence& s, const std::string& file, RoleAnnotation& out, std::string& error);
 
 // The roleset's sense: the text after its last '.', which must be digits or
-// capital letters (come.03, make.LV). false when there is none.
+// capital letters (come.03, make.LV), after a lemma without blanks, commas or
+// colons. false for anything else.
 bool rolesetSense(const std::string& roleset, std::string& lemma, std::string& sense);
 
 // Driver rows of the sentence; the marker column holds the predicate's lemma

@@ -43,6 +43,17 @@ bool forEachAnnotated(const std::string& path, const std::string& name,
   return ok;
 }
 
+bool checkRolesets(const conllu::Sentence& s, const RoleAnnotation& a, const std::string& file, std::string& error) {
+  std::string lemma, sense;
+  for (size_t j = 0; j < a.predicates.size(); ++j) {
+    if (rolesetSense(a.senses[j], lemma, sense)) continue;
+    error = "Error: " + file + " line " + std::to_string(s.words[static_cast<size_t>(a.predicates[j])].line) +
+            ": roleset '" + a.senses[j] + "' is not lemma.NN (a sense number after the lemma)";
+    return false;
+  }
+  return true;
+}
+
 bool buildSenseBanks(const std::string& path, const std::string& name, std::string& propbank, std::string& nombank, BankCounts& counts,
                      std::string& error) {
   counts = BankCounts();
@@ -52,16 +63,13 @@ bool buildSenseBanks(const std::string& path, const std::string& name, std::stri
   auto add = [&](conllu::Sentence& s, RoleAnnotation& a, std::string& err) {
     ++counts.sentences;
     if (a.predicates.empty()) return true;
+    if (!checkRolesets(s, a, shown, err)) return false;
     driverRows(s, a.predicates, rows);
     senseRows(rows, a.predicates, a.roles, table);
     for (size_t j = 0; j < a.predicates.size(); ++j) {
       const size_t p = static_cast<size_t>(a.predicates[j]);
       std::string lemma, sense;
-      if (!rolesetSense(a.senses[j], lemma, sense)) {
-        err = "Error: " + shown + " line " + std::to_string(s.words[p].line) + ": roleset '" + a.senses[j] +
-              "' has no sense number (lemma.NN)";
-        return false;
-      }
+      rolesetSense(a.senses[j], lemma, sense);
       const std::string& key = rows[p][6];
       if (key.empty() || key.find_first_of(" \t") != std::string::npos) {
         std::fprintf(stderr, "Warning: %s line %ld: lemma '%s' cannot be a dictionary key; predicate left out.\n",

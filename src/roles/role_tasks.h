@@ -20,6 +20,10 @@ bool forEachAnnotated(const std::string& path, const std::string& name,
                       const std::function<bool(conllu::Sentence&, RoleAnnotation&, std::string& error)>& fn,
                       std::string& error);
 
+// Every predicate's column 11 must be a roleset with a sense number
+// (lemma.NN); false with "Error: FILE line N: ..." in error otherwise.
+bool checkRolesets(const conllu::Sentence& s, const RoleAnnotation& a, const std::string& file, std::string& error);
+
 struct BankCounts {
   long sentences = 0;
   long predicates = 0;

@@ -92,6 +92,7 @@ bool collectRoleSamples(const TrainSettings& settings, ME_Model& model, TrainCou
     if (!settings.quiet && counts.sentences % 500 == 0)
       std::fprintf(stderr, "#seq=%ld,#sample=%ld\r", counts.sentences, counts.samples);
     if (s.words.empty()) return true;
+    if (!checkRolesets(s, a, shown, err)) return false;
     driverRows(s, finds ? std::vector<int>() : a.predicates, state.rows);
     gold.predicates = a.predicates;
     gold.roles = a.roles;

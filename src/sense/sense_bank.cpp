@@ -37,6 +37,16 @@ void SenseBankBuilder::add(const std::string& lemma, bool verbal, const std::str
 }
 
 std::string SenseBankBuilder::text(bool verbal) const {
+  // Patterns seen often enough in either dictionary, most frequent first.
+  std::map<std::string, long> counts;
+  for (const Bank* bank : {&verbal_, &nominal_})
+    for (const auto& entry : *bank)
+      for (const auto& rs : entry.second)
+        for (const auto& p : rs.second.patterns) counts[p.first] += p.second;
+  std::vector<std::pair<std::string, long>> shared;
+  for (const auto& p : byCount<long>(counts, [](const long& c) { return c; }))
+    if (p.second >= kSharedPatternCount) shared.push_back(p);
+
   std::string out;
   for (const auto& entry : verbal ? verbal_ : nominal_) {
     const auto senses = byCount<Sense>(entry.second, [](const Sense& s) { return s.count; });
@@ -57,6 +67,15 @@ std::string SenseBankBuilder::text(bool verbal) const {
         senseText += c;
       }
       for (const auto& p : byCount<long>(rs.second.patterns, [](const long& c) { return c; })) senseText += p.first;
+      // The first sense also answers the shared patterns no sense of the
+      // lemma was seen with.
+      if (names.size() == 1) {
+        for (const auto& p : shared) {
+          bool seen = false;
+          for (const auto& other : senses) seen = seen || other.second.patterns.count(p.first) != 0;
+          if (!seen) senseText += p.first;
+        }
+      }
       if (!rolesets.empty()) rolesets += ',';
       rolesets += name + ":" + rs.first;
     }

@@ -4,7 +4,11 @@
 // senses: the lemma's senses, most frequent first, each written
 // "s" + name, ":" + role for every argument number seen with it, then one
 // example "=x" + label + "x" + left + "R" + right per distinct argument
-// pattern seen (most frequent first; "_" for an empty list). The name is the
+// pattern seen (most frequent first; "_" for an empty list); the first sense
+// also lists the patterns seen at least kSharedPatternCount times in the
+// whole data that no sense of the lemma was seen with, so that sense
+// determination gives a lemma's most frequent sense to such a pattern rather
+// than its sense 01. The name is the
 // roleset's sense number (come.03 -> 03); when two rolesets of one lemma
 // share a number, the rarer ones get a capital letter after it (03B).
 // rolesets: "name:roleset" for every sense, comma-separated, so that a
@@ -21,6 +25,8 @@
 
 class SenseBankBuilder {
  public:
+  static constexpr long kSharedPatternCount = 2;
+
   // One predicate occurrence: its lemma (the key sense determination looks
   // up), whether it goes to the verbal dictionary, its roleset and sense
   // number, and its argument pattern as sense determination builds it.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -217,6 +218,50 @@ TEST(MeTestLabel6, TenMegabyteLineIsTaggedWhole) {
   EXPECT_EQ(out.find(std::string(1000000, 'q') + "/"), 23u);
   ASSERT_GE(out.size(), 16u);
   EXPECT_EQ(out.substr(out.size() - 7), "dog/NN ");
+}
+
+// The run on worker threads writes the file and the messages (progress
+// after every 6000th line that is not empty) of the single-threaded run and
+// of the reference path, byte for byte.
+TEST(MeTestLabel6, SameOutputAndMessagesOnAnyNumberOfThreads) {
+  DriverFiles f;
+  std::string input;
+  for (int i = 1; i <= 12001; ++i) {
+    if (i == 6000 || i % 997 == 0) input += "\n";           // empty: no progress message for line 6000
+    else if (i % 5 == 0) input += " \t \n";                // blank: counts as not empty
+    else if (i % 3 == 0) input += "the dog barks the dog\n";
+    else input += "dog the barks\n";
+  }
+  input += "the dog";  // no final line feed
+  writeFile(f.input, input);
+  struct Setting {
+    const char* reference;
+    const char* threads;
+  };
+  std::string firstOut, firstErr;
+  for (const Setting& s : {Setting{"1", nullptr}, Setting{nullptr, "1"}, Setting{nullptr, "2"},
+                           Setting{nullptr, "3"}, Setting{nullptr, nullptr}, Setting{nullptr, "many"}}) {
+    if (s.reference) setenv("KORVANE_REFERENCE_PATH", s.reference, 1);
+    else unsetenv("KORVANE_REFERENCE_PATH");
+    if (s.threads) setenv("KORVANE_THREADS", s.threads, 1);
+    else unsetenv("KORVANE_THREADS");
+    DriverResult r = runDriver(f.input, f.model, f.output, f.dict);
+    const std::string what = std::string("threads ") + (s.threads ? s.threads : "default");
+    EXPECT_EQ(r.status, 1) << what;
+    const std::string out = readFile(f.output);
+    if (firstOut.empty()) {
+      firstOut = out;
+      firstErr = r.err;
+      EXPECT_NE(r.err.find("#line=12000,#seq=0\r#line=12002\r"), std::string::npos) << r.err;
+      EXPECT_EQ(r.err.find("#line=6000,"), std::string::npos) << r.err;
+      EXPECT_EQ(out.substr(out.size() - 14), "the/DT dog/NN ");
+    } else {
+      EXPECT_EQ(out, firstOut) << what;
+      EXPECT_EQ(r.err, firstErr) << what;
+    }
+  }
+  unsetenv("KORVANE_REFERENCE_PATH");
+  unsetenv("KORVANE_THREADS");
 }
 
 TEST(MeTestLabel6, FailuresReturnTheirCodesWithExactMessages) {

@@ -71,6 +71,13 @@ void expectSameLabelling(TokenTable sentence, Tags& tagList, TemplateSet& set, M
       }
     }
   }
+  // In pieces as short as the sentence allows: the same tags.
+  Tags pieceTags = {"untouched"};
+  fast.setPieces(1, 1);
+  const int pieceResult = fast.label(sentence, pieceTags);
+  fast.setPieces(2000);
+  ASSERT_EQ(pieceResult, refResult) << what << " (in pieces)";
+  ASSERT_EQ(pieceTags, refTags) << what << " (in pieces)";
 }
 
 // ---------------------------------------------------------------- random worlds
@@ -294,6 +301,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RandomCase{"EnglishUnderflow", english, true, 5, Weights::kUnderflow, 10, 5},
                     RandomCase{"EnglishManyTags", english, true, 50, Weights::kOrdinary, 4, 4},
                     RandomCase{"EnglishTies", english, true, 6, Weights::kCoarse, 25, 7},
+                    RandomCase{"EnglishLongSentences", english, true, 6, Weights::kOrdinary, 8, 60},
+                    RandomCase{"EnglishLongSentencesWithTies", english, true, 4, Weights::kCoarse, 8, 60},
+                    RandomCase{"ChineseLongSentences", chinese, true, 6, Weights::kOrdinary, 8, 60},
                     RandomCase{"ChineseTies", chinese, true, 6, Weights::kCoarse, 25, 7},
                     RandomCase{"ChineseTiesWithoutDictionary", chinese, false, 5, Weights::kCoarse, 25, 7},
                     RandomCase{"ChineseWithDictionary", chinese, true, 9, Weights::kOrdinary, 30, 9},

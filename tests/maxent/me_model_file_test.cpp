@@ -204,6 +204,18 @@ TEST(ModelFileV2, RepeatedPairKeepsLaterWeightAndOthersAligned) {
                      " line 5: the pair (L, P:a) was given before; the later weight is kept.\ndone.\n");
   EXPECT_EQ(triplesOf(m), (std::set<Triple>{{"L", "P:a", 4}, {"M", "P:a", 2}, {"L", "P:b", 3}, {"M", "P:c", 5}}));
   EXPECT_EQ(m.weights.size(), m.feature_bag.keys.size());
+
+  // Repeated within the line that brings a new name.
+  writeFile(path, "\nP\na L 1 M 2 L 6\nb M 3");
+  ME_Model r;
+  ASSERT_TRUE(loadQuiet(r, path, &err));
+  EXPECT_EQ(err, "Loading model Warning: " + path +
+                     " line 3: the pair (L, P:a) was given before; the later weight is kept.\ndone.\n");
+  EXPECT_EQ(triplesOf(r), (std::set<Triple>{{"L", "P:a", 6}, {"M", "P:a", 2}, {"M", "P:b", 3}}));
+  EXPECT_EQ(r.feature_bag.Id(ME_Model::ME_Feature(0, 0)), 0);
+  EXPECT_EQ(r.feature_bag.Id(ME_Model::ME_Feature(1, 1)), 2);
+  EXPECT_EQ(r.feature_bag.Put(ME_Model::ME_Feature(1, 1)), 2);
+  EXPECT_EQ(r.feature_bag.Put(ME_Model::ME_Feature(0, 1)), 3);
 }
 
 TEST(ModelFileV2, UnopenableFileKeepsTheModel) {
@@ -365,6 +377,18 @@ TEST(FeatureBag, PutKeepsOneIndexPerKey) {
   EXPECT_EQ(bag.keys[0].body(), 3u + 7u * 256u);
   EXPECT_EQ(bag.keys[0].label(), 3);
   EXPECT_EQ(bag.keys[0].feature(), 7);
+
+  // Keys appended without indexing are found, indexed or not.
+  for (int i = 0; i < 1000; ++i) EXPECT_EQ(bag.Append(ME_Model::ME_Feature(i % 256, 100 + i)), 2 + i);
+  EXPECT_EQ(bag.Id(ME_Model::ME_Feature(999 % 256, 1099)), 1001);
+  EXPECT_EQ(bag.Id(ME_Model::ME_Feature(0, 1)), 1);
+  EXPECT_EQ(bag.Put(ME_Model::ME_Feature(5, 105)), 7);
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(bag.Id(ME_Model::ME_Feature(i % 256, 100 + i)), 2 + i);
+  EXPECT_EQ(bag.Put(ME_Model::ME_Feature(1, 1)), 1002);
+  ME_Model::ME_FeatureBag moved(std::move(bag));
+  EXPECT_EQ(moved.Id(ME_Model::ME_Feature(1, 1)), 1002);
+  bag = ME_Model::ME_FeatureBag();
+  EXPECT_EQ(bag.Put(ME_Model::ME_Feature(1, 1)), 0);
 }
 
 // The name table's hash index must agree with its ordered map whatever the
@@ -406,6 +430,21 @@ TEST(FeatureNameTable, IndexAgreesWithTheMapThroughGrowthCopiesAndMoves) {
   EXPECT_EQ(sorted.PutAfterLast("a:0"), 2);
   EXPECT_EQ(sorted.Id(std::string("a:0")), 2);
   EXPECT_EQ(sorted.ids.begin()->first, "a:0");
+  // Appended names are found before and after they are indexed; names by id.
+  EXPECT_EQ(sorted.PutAfterLast("b"), 3);
+  EXPECT_EQ(sorted.Id(std::string("b")), 3);
+  sorted.IndexPending();
+  EXPECT_EQ(sorted.Id(std::string("b")), 3);
+  ASSERT_NE(sorted.NameOf(2), nullptr);
+  EXPECT_EQ(*sorted.NameOf(2), "a:0");
+  EXPECT_EQ(sorted.NameOf(4), nullptr);
+  ME_Model::FeatureNameTable sortedCopy(sorted);
+  ASSERT_NE(sortedCopy.NameOf(3), nullptr);
+  EXPECT_EQ(*sortedCopy.NameOf(3), "b");
+  for (int id = 0; id < t.count; ++id) {
+    ASSERT_NE(assigned.NameOf(id), nullptr);
+    EXPECT_EQ(t.ids.at(*assigned.NameOf(id)), id);
+  }
 
   t.Clear();
   EXPECT_EQ(t.Id(names[0]), -1);

@@ -46,7 +46,8 @@ TEST(RoleColumnsTest, RolesetSenses) {
   } cases[] = {{"come.03", true, "come", "03"},        {"make.LV", true, "make", "LV"},
                {"look_forward.03", true, "look_forward", "03"}, {"image.101", true, "image", "101"},
                {"come", false, "", ""},                 {"come.", false, "", ""},
-               {".01", false, "", ""},                  {"come.x1", false, "", ""}};
+               {".01", false, "", ""},                  {"come.x1", false, "", ""},
+               {"co,me.01", false, "", ""},             {"co me.01", false, "", ""}};
   for (const auto& c : cases) {
     std::string lemma, sense;
     EXPECT_EQ(roles::rolesetSense(c.roleset, lemma, sense), c.ok) << c.roleset;

@@ -28,8 +28,10 @@ TEST(SenseBankTest, SensesByFrequencyWithTheirPatternsAndRolesets) {
   b.add("have", true, "have.03", "03", pattern("0", "1"));
   b.add("have", true, "have.03", "03", pattern("0", "1"));
   b.add("have", true, "be.03", "03", pattern("", "2"));
-  EXPECT_EQ(b.text(false), "service\ts02:0=x_x0R_=x_x_R_s01:1=x_x_R1\t02:serve.02,01:serve.01\n");
-  EXPECT_EQ(b.text(true), "have\ts03:0:1=x_x0R1s03B:2=x_x_R2\t03:have.03,03B:be.03\n");
+  // The patterns seen twice (=x_x0R_ and =x_x0R1) are added to the first
+  // sense of the lemma that lacks them.
+  EXPECT_EQ(b.text(false), "service\ts02:0=x_x0R_=x_x_R_=x_x0R1s01:1=x_x_R1\t02:serve.02,01:serve.01\n");
+  EXPECT_EQ(b.text(true), "have\ts03:0:1=x_x0R1=x_x0R_s03B:2=x_x_R2\t03:have.03,03B:be.03\n");
 
   const std::string path = testing::TempDir() + "sense_bank.nombank";
   writeFile(path, b.text(false));
@@ -40,7 +42,7 @@ TEST(SenseBankTest, SensesByFrequencyWithTheirPatternsAndRolesets) {
   ASSERT_EQ(senses.size(), 2u);
   EXPECT_EQ(senses[0].name, "s02");
   EXPECT_EQ(senses[0].roles, std::vector<std::string>{"0"});
-  ASSERT_EQ(senses[0].examples.size(), 2u);
+  ASSERT_EQ(senses[0].examples.size(), 3u);
   EXPECT_EQ(senses[0].examples[0].label, "_");
   EXPECT_EQ(senses[0].examples[0].left, std::vector<std::string>{"0"});
   EXPECT_TRUE(senses[0].examples[0].right.empty());

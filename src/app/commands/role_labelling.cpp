@@ -315,6 +315,7 @@ int runEvaluateSrl(int argc, char** argv) {
   const bool ok = roles::forEachAnnotated(
       gold.path(), gold.name(),
       [&](conllu::Sentence& s, roles::RoleAnnotation& goldRoles, std::string& err) {
+        if (!roles::checkRolesets(s, goldRoles, gold.name(), err)) return false;
         const auto start = std::chrono::steady_clock::now();
         roles::RoleAnnotation found;
         if (!labeller.label(s, gold.name(), err, &found)) return false;
