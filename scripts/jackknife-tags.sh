@@ -10,20 +10,20 @@
 #   writes OUTDIR/en_ewt-train.conll and OUTDIR/en_ewt-dev.conll and reports
 #   the tagging accuracy of both.
 # environment: KORVANE_KIT, KORVANE_DATA (as scripts/train-parser.sh), FOLDS
-#   (default 10), TAGGER_TEMPLATE (default models/english-plus.template),
-#   TAGGER_MODEL / TAGGER_DICT (the tagger for the development set, default
-#   models/english-plus.model and models/english.dict), TAGGER_OPTIONS
-#   (training options of the fold taggers, default the shipped recipe).
+#   (default 10), TAGGER_RECIPE (default english-plus: scripts/train-tagger.sh
+#   trains every fold's tagger and dictionary with the shipped model's recipe),
+#   TAGGER_TEMPLATE, TAGGER_MODEL, TAGGER_DICT (the recipe's template and the
+#   tagger for the development set; default models/english-plus.*).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:?usage: scripts/jackknife-tags.sh OUTDIR}"
 data="${KORVANE_DATA:-$root/../shared/data}"
 kit="${KORVANE_KIT:-$root/build/src/app/korvane-kit}"
 folds="${FOLDS:-10}"
-template="${TAGGER_TEMPLATE:-$root/models/english-plus.template}"
-tagger_model="${TAGGER_MODEL:-$root/models/english-plus.model}"
-tagger_dict="${TAGGER_DICT:-$root/models/english.dict}"
-read -r -a options <<< "${TAGGER_OPTIONS:---cutoff 2 --penalty l2 --strength 1}"
+recipe="${TAGGER_RECIPE:-english-plus}"
+template="${TAGGER_TEMPLATE:-$root/models/$recipe.template}"
+tagger_model="${TAGGER_MODEL:-$root/models/$recipe.model}"
+tagger_dict="${TAGGER_DICT:-$root/models/$recipe.dict}"
 for f in "$data/en_ewt-train.tsv" "$data/en_ewt-train.conll" "$data/en_ewt-dev.conll" "$template" \
          "$tagger_model" "$tagger_dict"; do
   [ -r "$f" ] || { echo "Error: open file $f for reading." >&2; exit 1; }
@@ -42,17 +42,17 @@ for ((k = 0; k < folds; k++)); do
       line = ""; for (i = 1; i <= NF; i++) { split($i, c, "\t"); line = line (i > 1 ? " " : "") c[1] }
       print line }' "$data/en_ewt-train.tsv" > "$work/held-$k.txt"
   echo "fold $((k + 1))/$folds: training the tagger on the other folds" >&2
-  "$kit" train --template "$template" "${options[@]}" "$work/train-$k.tsv" "$work/tagger-$k.model" \
+  KORVANE_KIT="$kit" bash "$root/scripts/train-tagger.sh" "$recipe" "$work/train-$k.tsv" "$work/tagger-$k.model" \
     "$work/tagger-$k.dict" > "$work/train-$k.log" 2>&1
-  "$kit" tag --template "$template" --model "$work/tagger-$k.model" --dict "$work/tagger-$k.dict" \
-    "$work/held-$k.txt" > "$work/held-$k.tagged" 2> /dev/null
+  "$kit" tag --language english --template "$template" --model "$work/tagger-$k.model" \
+    --dict "$work/tagger-$k.dict" "$work/held-$k.txt" > "$work/held-$k.tagged" 2> /dev/null
 done
 : > "$work/train.tagged"
 for ((k = 0; k < folds; k++)); do cat "$work/held-$k.tagged" >> "$work/train.tagged"; done
 awk 'BEGIN{RS=""; FS="\n"} { line = ""; for (i = 1; i <= NF; i++) { split($i, c, "\t"); line = line (i > 1 ? " " : "") c[2] }
      print line }' "$data/en_ewt-dev.conll" > "$work/dev.txt"
-"$kit" tag --template "$template" --model "$tagger_model" --dict "$tagger_dict" "$work/dev.txt" \
-  > "$work/dev.tagged" 2> /dev/null
+"$kit" tag --language english --template "$template" --model "$tagger_model" --dict "$tagger_dict" \
+  "$work/dev.txt" > "$work/dev.tagged" 2> /dev/null
 
 # Puts the tags of TAGGED (one line of word/tag pairs per sentence) into
 # columns 4 and 7 of CONLL, and counts how many differ from the gold ones.

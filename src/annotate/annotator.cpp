@@ -14,6 +14,7 @@
 #include "labels/tag_dictionary.h"
 #include "maxent/me_model.h"
 #include "parsing/parsing_drivers.h"
+#include "projectivity/projective_file.h"
 #include "templates/builtin_templates.h"
 #include "templates/template_reader.h"
 #include "text/utf8.h"
@@ -144,6 +145,9 @@ class Annotator::Worker {
                     c[conllu::kForm], c[conllu::kLemma], c[conllu::kXpos], "0", "_", "_"};
       }
       if (!parser_.parse(rows_, arcs_) || arcs_.size() != n) return false;
+      // A model that learnt lifted arcs marks them in its relations; they go
+      // back to their heads here.
+      decodeMarkedArcs(arcs_, 3);
       for (size_t i = 0; i < n; ++i) {
         std::vector<std::string>& c = s.words[i].cols;
         const int head = arcs_[i].head;

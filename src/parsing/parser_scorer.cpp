@@ -7,9 +7,11 @@ ParserScorer::ParserScorer(const ME_Model& model) : model_(model) {
   // reproduce; such a model (and one too large for the index) is classified
   // by the model itself.
   if (model.reference_model != nullptr || model.label_count <= 0) return;
-  index_.reset(new FastWeightIndex(model));
-  if (!index_->complete()) index_.reset();
+  std::shared_ptr<FastWeightIndex> index(new FastWeightIndex(model));
+  if (index->complete()) index_ = index;
 }
+
+ParserScorer::ParserScorer(const ParserScorer& other) : model_(other.model_), index_(other.index_) {}
 
 ParserScorer::~ParserScorer() = default;
 

@@ -16,8 +16,10 @@ class ParserScorer {
  public:
   // The model must outlive the scorer and keep its weights.
   explicit ParserScorer(const ME_Model& model);
+  // A scorer for another thread: it shares the model and the index, and has
+  // buffers of its own.
+  ParserScorer(const ParserScorer& other);
   ~ParserScorer();
-  ParserScorer(const ParserScorer&) = delete;
   ParserScorer& operator=(const ParserScorer&) = delete;
 
   // probs: one probability per label; sample.label_str: the chosen label
@@ -29,7 +31,7 @@ class ParserScorer {
 
  private:
   const ME_Model& model_;
-  std::unique_ptr<FastWeightIndex> index_;  // null: the model's own classification
+  std::shared_ptr<const FastWeightIndex> index_;  // null: the model's own classification
   std::vector<int> runs_;
   std::vector<double> score_;
 };

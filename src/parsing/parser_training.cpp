@@ -211,27 +211,41 @@ bool collectDynamicParserSamples(const std::string& templatePath, const std::str
       if (least < 0) break;  // cannot happen while input is left: a shift is always allowed
 
       // The sample's label: among the actions that lose nothing more, the
-      // static oracle's order (left arc, right arc with their gold
-      // relations, reduce, shift), so that equally good choices (a reduce
-      // now or later) are always labelled alike; an arc that is not in the
-      // gold tree comes last, with the explorer's favourite relation (its
-      // arc is lost either way).
+      // one the explorer finds most probable (it learnt the static oracle,
+      // so on the gold path that is the static oracle's choice, and after a
+      // mistake the choice a parser of its kind would make); on a tie the
+      // static oracle's order. An arc that is not in the gold tree takes the
+      // explorer's favourite relation (its arc is lost either way).
       std::string target;
+      double targetProbability = -1.0;
+      auto probabilityOf = [&](const std::string& label) {
+        const int id = explorer.get_class_id(label);
+        return id >= 0 && static_cast<size_t>(id) < probs.size() ? probs[static_cast<size_t>(id)] : 0.0;
+      };
+      auto offer = [&](const std::string& label) {
+        if (label.empty() || costs.of(label) != least) return;
+        const double p = probabilityOf(label);
+        if (p > targetProbability) {
+          target = label;
+          targetProbability = p;
+        }
+      };
       for (char code : {'2', '3'}) {
         const std::string& relation = code == '2' ? costs.leftRelation : costs.rightRelation;
-        const std::string label = std::string(1, code) + ":" + relation;
-        if (target.empty() && !relation.empty() && costs.of(label) == least) target = label;
+        if (!relation.empty()) offer(std::string(1, code) + ":" + relation);
       }
-      if (target.empty() && costs.reduce == least) target = "1";
-      if (target.empty() && costs.shift == least) target = "0";
+      offer("1");
+      offer("0");
       for (char code : {'2', '3'}) {
-        if (!target.empty() || (code == '2' ? costs.leftArc : costs.rightArc) != least) continue;
+        if (!(code == '2' ? costs.leftRelation : costs.rightRelation).empty()) continue;
+        std::string favourite;
         double best = -1.0;
         for (size_t id = 0; id < tags.size() && id < probs.size(); ++id)
-          if (!tags[id].empty() && tags[id][0] == code && costs.of(tags[id]) == least && probs[id] > best) {
+          if (!tags[id].empty() && tags[id][0] == code && probs[id] > best) {
             best = probs[id];
-            target = tags[id];
+            favourite = tags[id];
           }
+        offer(favourite);
       }
       if (target.empty()) break;
       sample.label_str = target;

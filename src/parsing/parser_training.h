@@ -36,10 +36,9 @@ struct DynamicOracleOptions {
 // Parses every sentence of a projective dependency file with the explorer
 // model and adds one sample per state reached, labelled with the action that
 // keeps the best tree still reachable (the dynamic oracle), to model; among
-// several such actions the static oracle's order decides (so that on the gold
-// path the labels are the static oracle's). The parse follows the explorer's
-// choice (allowed actions only), mistakes included. Same failures as
-// collectParserSamples.
+// several such actions the one the explorer finds most probable (on a tie the
+// static oracle's order). The parse follows the explorer's choice (allowed
+// actions only), mistakes included. Same failures as collectParserSamples.
 bool collectDynamicParserSamples(const std::string& templatePath, const std::string& inputPath, bool inverse,
                                  const ME_Model& explorer, const DynamicOracleOptions& options, ME_Model& model,
                                  ParserSampleCounts& counts);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "features/feature_generator.h"
 #include "parsing/beam_search.h"
@@ -118,7 +119,7 @@ void makeRootsOfUnattached(std::vector<_dppair>& arcs) {
 
 // Everything one driver run holds.
 struct DriverRun {
-  ME_Model model;
+  std::shared_ptr<ME_Model> model = std::make_shared<ME_Model>();  // shared by the threads of a run
   std::unique_ptr<ParserScorer> scorer;  // built once the model is loaded
   std::vector<std::string> tags;
   std::vector<_ftnind> templates;
@@ -292,22 +293,112 @@ int parseSentence(DriverRun& run, TokenTable& rows, Direction direction) {
   return 1;
 }
 
+// A copy of a run for another thread: the model and its index are shared,
+// everything a parse changes is its own (the feature generator writes into
+// the templates).
+std::unique_ptr<DriverRun> threadCopy(const DriverRun& run) {
+  std::unique_ptr<DriverRun> copy(new DriverRun);
+  copy->model = run.model;
+  copy->scorer.reset(new ParserScorer(*run.scorer));
+  copy->tags = run.tags;
+  copy->templates = run.templates;
+  copy->templateOrder = run.templateOrder;
+  copy->flags = run.flags;
+  copy->beamWidth = run.beamWidth;
+  return copy;
+}
+
+// The reading loop of runDriver with the sentences of each batch parsed by
+// several threads and written in input order. Same messages, except that
+// the progress line comes after each batch. 1, or -1 when the column check
+// fires. lastRowsLine > 0 when a last sentence had no empty line after it.
+int parseInBatches(DriverRun& run, std::FILE* in, std::FILE* out, Direction direction, int threads, int& lines,
+                   int& sentences, int& lastRowsLine) {
+  std::vector<std::unique_ptr<DriverRun>> workers;
+  for (int t = 0; t < threads; ++t) workers.push_back(threadCopy(run));
+  const size_t batchSize = 256 * static_cast<size_t>(threads);
+  std::vector<TokenTable> batch;
+  std::vector<std::vector<_dppair>> trees;
+  std::string line;
+  std::vector<std::string> fields;
+  TokenTable rows;
+  int firstLine = 0, reported = 0;
+  bool more = true;
+  int result = 1;
+  while (more && result == 1) {
+    batch.clear();
+    while (batch.size() < batchSize && (more = readLineWhole(in, line))) {
+      ++lines;
+      readLine2VectorString(line, fields);
+      if (!fields.empty()) {
+        if (rows.empty()) firstLine = lines;
+        rows.push_back(fields);
+        continue;
+      }
+      if (rows.empty()) continue;
+      batch.push_back(std::move(rows));
+      rows.clear();
+    }
+    trees.assign(batch.size(), std::vector<_dppair>());
+    std::vector<int> status(workers.size(), 1);
+    std::vector<std::thread> pool;
+    for (size_t t = 0; t < workers.size(); ++t) {
+      pool.emplace_back([&, t]() {
+        DriverRun& w = *workers[t];
+        for (size_t i = t; i < batch.size() && status[t] == 1; i += workers.size()) {
+          if (parseSentence(w, batch[i], direction) < 0) {
+            status[t] = -1;
+            break;
+          }
+          trees[i] = w.arcs;
+        }
+      });
+    }
+    for (std::thread& th : pool) th.join();
+    for (int s : status)
+      if (s < 0) result = -1;
+    if (result < 0) break;
+    for (size_t i = 0; i < batch.size(); ++i) {
+      writeSentence(out, batch[i], trees[i]);
+      ++sentences;
+    }
+    if (lines / 6000 > reported) {
+      reported = lines / 6000;
+      int multi = 0, extra = 0;
+      for (const auto& w : workers) {
+        multi += w->multiRootSentences;
+        extra += w->extraRoots;
+      }
+      if (direction == Direction::kLeftToRightWithRepair)
+        std::fprintf(stderr, "#line=%d,#seq=%d,#mulroot=%d,#mulrootcounter=%d\r", lines, sentences, multi, extra);
+      else
+        std::fprintf(stderr, "#line=%d,#seq=%d\r", lines, sentences);
+    }
+  }
+  for (const auto& w : workers) {
+    run.multiRootSentences += w->multiRootSentences;
+    run.extraRoots += w->extraRoots;
+  }
+  lastRowsLine = result == 1 && !rows.empty() ? firstLine : 0;
+  return result;
+}
+
 int runDriver(char* templatePath, char* modelPath, char* inputPath, char* outputPath, Direction direction,
-              int beamWidth = 0) {
+              int beamWidth = 0, int threads = 1) {
   if (checkFile(templatePath) < 0 || checkFile(inputPath) < 0) return -1;
   if (checkFile(modelPath) < 0) return -1;
 
   DriverRun run;
   run.beamWidth = beamWidth;
-  if (!run.model.load_from_fileV2(modelPath)) {
+  if (!run.model->load_from_fileV2(modelPath)) {
     std::fprintf(stderr, "Error: model file %s does not load.\n", modelPath);
     return -1;
   }
-  if (showTags(run.model, run.tags) <= 0) {
+  if (showTags(*run.model, run.tags) <= 0) {
     std::fprintf(stderr, "Error: model file %s holds no labels.\n", modelPath);
     return -1;
   }
-  run.scorer.reset(new ParserScorer(run.model));
+  run.scorer.reset(new ParserScorer(*run.model));
   int labelOrder = 0;
   if (readTemplateFile3(templatePath, run.templates, run.templateOrder, labelOrder) < 0) {
     std::fprintf(stderr, "Error: template file %s names a template twice.\n", templatePath);
@@ -330,10 +421,16 @@ int runDriver(char* templatePath, char* modelPath, char* inputPath, char* output
 
   int result = 1;
   int lines = 0, sentences = 0, firstLine = 0;
+  if (threads > 1) {
+    result = parseInBatches(run, in, out, direction, threads, lines, sentences, firstLine);
+    if (firstLine > 0)
+      std::fprintf(stderr, "Warning: %s line %d: the last sentence has no empty line after it and is left out.\n",
+                   inputPath, firstLine);
+  } else {
   std::string line;
   std::vector<std::string> fields;
   TokenTable rows;
-  while (readLineWhole(in, line)) {
+  while (threads <= 1 && readLineWhole(in, line)) {
     ++lines;
     if (!rows.empty() && lines % 6000 == 0) {
       if (direction == Direction::kLeftToRightWithRepair)
@@ -360,6 +457,7 @@ int runDriver(char* templatePath, char* modelPath, char* inputPath, char* output
   if (result == 1 && !rows.empty())
     std::fprintf(stderr, "Warning: %s line %d: the last sentence has no empty line after it and is left out.\n",
                  inputPath, firstLine);
+  }
 
   if (std::ferror(in) != 0) {
     std::fprintf(stderr, "Error: read %s.\n", inputPath);
@@ -416,6 +514,16 @@ int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, ch
   return runDriver(templatePath, modelPath, inputPath, outputPath, Direction::kLeftToRightWithRepair);
 }
 
+int parseDependencyFile(char* templatePath, char* modelPath, char* inputPath, char* outputPath,
+                        const std::string& driver, int beamWidth, int threads) {
+  Direction direction = Direction::kLeftToRight;
+  int width = 0;
+  if (driver == "rtl" || driver == "beam-rtl") direction = Direction::kRightToLeft;
+  if (driver == "repair") direction = Direction::kLeftToRightWithRepair;
+  if (driver == "beam" || driver == "beam-rtl") width = beamWidth < 1 ? 1 : beamWidth;
+  return runDriver(templatePath, modelPath, inputPath, outputPath, direction, width, threads < 1 ? 1 : threads);
+}
+
 int parseWithBeam(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int width, bool inverse) {
   return runDriver(templatePath, modelPath, inputPath, outputPath,
                    inverse ? Direction::kRightToLeft : Direction::kLeftToRight, width < 1 ? 1 : width);
@@ -449,35 +557,40 @@ SentenceParser::~SentenceParser() { delete state_; }
 bool SentenceParser::load(const std::string& templatePath, const std::string& modelPath, const std::string& driver,
                           std::string& error) {
   Direction direction;
+  int beamWidth = 0;
   if (driver == "repair") {
     direction = Direction::kLeftToRightWithRepair;
   } else if (driver == "ltr") {
     direction = Direction::kLeftToRight;
   } else if (driver == "rtl") {
     direction = Direction::kRightToLeft;
+  } else if (driver == "beam" || driver == "beam-rtl") {
+    direction = driver == "beam" ? Direction::kLeftToRight : Direction::kRightToLeft;
+    beamWidth = kDefaultBeamWidth;
   } else {
-    error = "Error: unknown parsing driver '" + driver + "' (ltr, rtl or repair)";
+    error = "Error: unknown parsing driver '" + driver + "' (ltr, rtl, repair, beam or beam-rtl)";
     return false;
   }
   std::unique_ptr<DriverRun> fresh(new DriverRun);
   DriverRun& run = *fresh;
+  run.beamWidth = beamWidth;
   std::FILE* probe = std::fopen(templatePath.c_str(), "rb");
   if (probe == nullptr) {
     error = "Error: cannot open template file " + templatePath;
     return false;
   }
   std::fclose(probe);
-  if (!run.model.load_from_fileV2(modelPath)) {
+  if (!run.model->load_from_fileV2(modelPath)) {
     error = "Error: parser model " + modelPath + " does not load";
     return false;
   }
   run.tags.clear();
-  for (int id = 0; id < run.model.num_classes(); ++id) run.tags.push_back(run.model.get_class_label(id));
+  for (int id = 0; id < run.model->num_classes(); ++id) run.tags.push_back(run.model->get_class_label(id));
   if (run.tags.empty()) {
     error = "Error: parser model " + modelPath + " holds no labels";
     return false;
   }
-  run.scorer.reset(new ParserScorer(run.model));
+  run.scorer.reset(new ParserScorer(*run.model));
   int labelOrder = 0;
   std::string path = templatePath;
   if (readTemplateFile3(&path[0], run.templates, run.templateOrder, labelOrder) < 0) {

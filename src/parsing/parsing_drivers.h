@@ -37,6 +37,9 @@ int parseWithBeam(char* templatePath, char* modelPath, char* inputPath, char* ou
 // file loaded once: left to right with root repair, as ME_TestPNivre2ExtV2
 // parses each sentence of a file. Rows are in the driver's column layout.
 // One object per thread (parsing changes its scratch state).
+// Width of the beam when none is named.
+constexpr int kDefaultBeamWidth = 8;
+
 class SentenceParser {
  public:
   SentenceParser();
@@ -44,8 +47,8 @@ class SentenceParser {
   SentenceParser(const SentenceParser&) = delete;
   SentenceParser& operator=(const SentenceParser&) = delete;
 
-  // driver: "ltr", "rtl" (a right-to-left model) or "repair" (left to right
-  // with root repair). False with `error` ("Error: ...") when a file cannot
+  // driver: "ltr", "rtl" (a right-to-left model), "repair" (left to right
+  // with root repair), or "beam" / "beam-rtl" (a beam of kDefaultBeamWidth). False with `error` ("Error: ...") when a file cannot
   // be read, the model has no labels, the template file names a template
   // twice or the driver is none of these.
   bool load(const std::string& templatePath, const std::string& modelPath, const std::string& driver,
@@ -58,6 +61,15 @@ class SentenceParser {
   struct State;
   State* state_;
 };
+
+// Parses a file with the named driver ("ltr", "rtl", "repair", "beam",
+// "beam-rtl"; anything else reads as ltr): the same files, output and
+// messages as the drivers above. With threads above 1 the sentences are
+// parsed by that many threads, each with a copy of the templates and
+// buffers and the model shared, and written in input order; the progress
+// line then follows each batch of sentences.
+int parseDependencyFile(char* templatePath, char* modelPath, char* inputPath, char* outputPath,
+                        const std::string& driver, int beamWidth, int threads);
 
 // Adds one training instance (label = action, features of the current state)
 // to model and applies the action (left to right / right to left).

@@ -359,7 +359,50 @@ TEST(BeamSearch, AWiderBeamFindsTheMoreProbableParse) {
     EXPECT_EQ(result, 1) << messages;
     EXPECT_EQ(readFile(out).substr(0, std::string(c.output).size()), c.output) << "width " << c.width;
   }
+  // The in-memory parser with the beam driver finds it as well.
+  {
+    const std::string t = tempPath("beam.tpl"), m = tempPath("beam.model");
+    SentenceParser parser;
+    std::string error;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(parser.load(t, m, "beam", error)) << error;
+    testing::internal::GetCapturedStderr();
+    TokenTable rows = {{"a"}, {"b"}, {"c"}};
+    std::vector<_dppair> arcs;
+    ASSERT_TRUE(parser.parse(rows, arcs));
+    ASSERT_EQ(arcs.size(), 3u);
+    EXPECT_EQ(arcs[1].head, 2);
+    EXPECT_EQ(arcs[2].head, 0);
+    EXPECT_FALSE(parser.load(t, m, "sideways", error));
+  }
   // The greedy driver takes the arc too.
   const DriverRun greedy = runDriver(ME_TestPNivre2Ext, "beam-greedy", model, "a\nb\nc\n\n", templates);
   EXPECT_EQ(greedy.output.substr(0, 15), "a 0 ROOT\nb 1 R\n");
+}
+
+TEST(ParseDependencyFile, ThreadsWriteTheSameFileInInputOrder) {
+  const std::string t = tempPath("threads.tpl"), m = tempPath("threads.model"), in = tempPath("threads.in");
+  writeFile(t, kStateTemplate);
+  writeFile(m, "\nU01\n_X0/a/b 3:R 2.000000 0 1.000000\na/b/c 1 3.000000\n_X0/a/c 3:L 1.000000\nzz 2:S 0.5");
+  std::string input;
+  const char* sentences[] = {"a\nb\nc\n\n", "a\n\n", "b\na\n\n", "a\nb\n\n", "c\nb\na\nb\n\n"};
+  for (int i = 0; i < 700; ++i) input += sentences[i % 5];
+  writeFile(in, input + "a\nb");  // the last sentence lacks its empty line
+  for (const char* driver : {"ltr", "rtl", "repair", "beam"}) {
+    std::string outputs[2], messages[2];
+    for (int k = 0; k < 2; ++k) {
+      const std::string out = tempPath(std::string("threads.out") + std::to_string(k));
+      testing::internal::CaptureStderr();
+      EXPECT_EQ(parseDependencyFile(const_cast<char*>(t.c_str()), const_cast<char*>(m.c_str()),
+                                    const_cast<char*>(in.c_str()), const_cast<char*>(out.c_str()), driver, 2,
+                                    k == 0 ? 1 : 3),
+                1);
+      messages[k] = testing::internal::GetCapturedStderr();
+      outputs[k] = readFile(out);
+    }
+    EXPECT_EQ(outputs[0], outputs[1]) << driver;
+    EXPECT_GT(outputs[0].size(), 5000u);
+    for (const std::string& m : messages)
+      EXPECT_NE(m.find("line 2381: the last sentence has no empty line"), std::string::npos) << m;
+  }
 }

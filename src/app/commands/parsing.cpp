@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/command_line.h"
 #include "app/commands/commands.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-typedef int (*ParseDriver)(char*, char*, char*, char*);
-
 const std::vector<std::string> kDrivers = {"ltr", "rtl", "repair", "beam", "beam-rtl"};
 const char kDriverHelp[] =
     "ltr: left to right; rtl: right to left (a model trained with --direction rtl); repair: left to right, "
@@ -30,14 +29,9 @@ const char kDriverHelp[] =
 bool readsRightToLeft(const std::string& driver) { return driver == "rtl" || driver == "beam-rtl"; }
 
 // Runs the named driver over a file in the drivers' layout; 1 on success.
-int runDriver(const std::string& driver, int beamWidth, std::string& templatePath, std::string& model, char* input,
-              char* output) {
-  if (driver == "beam" || driver == "beam-rtl")
-    return parseWithBeam(&templatePath[0], &model[0], input, output, beamWidth, driver == "beam-rtl");
-  ParseDriver run = ME_TestPNivre2Ext;
-  if (driver == "rtl") run = ME_TestPNivre2ExtInverse;
-  if (driver == "repair") run = ME_TestPNivre2ExtV2;
-  return run(&templatePath[0], &model[0], input, output);
+int runDriver(const std::string& driver, int beamWidth, int threads, std::string& templatePath, std::string& model,
+              char* input, char* output) {
+  return parseDependencyFile(&templatePath[0], &model[0], input, output, driver, beamWidth, threads);
 }
 
 
@@ -133,12 +127,16 @@ int runParse(int argc, char** argv) {
                  "come back with the head and the relation appended. Arcs the model learnt as lifted (relations\n"
                  "relation|R and |R) are put back as non-projective arcs.");
   std::string model, templatePath, driver, input, output, lifting = "3";
-  int beamWidth = 8;
+  int beamWidth = kDefaultBeamWidth;
+  int threads = static_cast<int>(std::thread::hardware_concurrency());
+  if (threads < 1) threads = 1;
+  if (threads > 256) threads = 256;
   cl.option(kitopt::kModel, model, "parser model file, version 2", "the shipped english-parser.model");
   cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with",
             "the model's, from its manifest, else the shipped parser.template");
   cl.choice(kitopt::kDriver, driver, kDriverHelp, kDrivers);
   cl.option(kitopt::kBeamWidth, beamWidth, "partial parses the beam drivers keep", 1, 4096);
+  cl.option(kitopt::kThreads, threads, "parsing threads", 1, 256);
   cl.choice(kitopt::kLifting, lifting,
             "decoder that puts lifted arcs back: 2 = pseudoProjectiveHeadDecoder2, 3 = "
             "pseudoProjectiveHeadDecoder3; none: relations as predicted",
@@ -167,7 +165,7 @@ int runParse(int argc, char** argv) {
     std::string columnsPath = columns.path();
     ConlluCounts counts;
     if (!conlluToParserColumns(inputPath, columnsPath, counts)) return 1;
-    if (runDriver(driver, beamWidth, templatePath, model, &columnsPath[0], &parsedPath[0]) != 1) return 1;
+    if (runDriver(driver, beamWidth, threads, templatePath, model, &columnsPath[0], &parsedPath[0]) != 1) return 1;
     std::FILE* f = std::fopen(out.path(), "wb");
     if (f == nullptr) {
       std::fprintf(stderr, "Error: cannot write %s.\n", output.c_str());
@@ -184,10 +182,10 @@ int runParse(int argc, char** argv) {
     return 0;
   }
   if (decoder == 0) {
-    if (runDriver(driver, beamWidth, templatePath, model, &inputPath[0], out.path()) != 1) return 1;
+    if (runDriver(driver, beamWidth, threads, templatePath, model, &inputPath[0], out.path()) != 1) return 1;
     return out.commit() ? 0 : 1;
   }
-  if (runDriver(driver, beamWidth, templatePath, model, &inputPath[0], &parsedPath[0]) != 1) return 1;
+  if (runDriver(driver, beamWidth, threads, templatePath, model, &inputPath[0], &parsedPath[0]) != 1) return 1;
   std::FILE* f = std::fopen(out.path(), "wb");
   if (f == nullptr) {
     std::fprintf(stderr, "Error: cannot write %s.\n", output.c_str());
@@ -295,12 +293,13 @@ int runEvaluateParser(int argc, char** argv) {
                  "heads are both the root counts as correctly labelled (the parser names every root ROOT).\n"
                  "Punctuation tags: PUNCT `` '' , . : -LRB- -RRB- HYPH NFP.");
   std::string model, templatePath, driver, encoding = "2", output, goldPath;
-  int punctColumn = 3, beamWidth = 8;
+  int punctColumn = 3, beamWidth = kDefaultBeamWidth, threads = 1;
   cl.option(kitopt::kModel, model, "parser model file, version 2", "the shipped english-parser.model");
   cl.option(kitopt::kTemplate, templatePath, "template file the model was trained with",
             "the model's, from its manifest, else the shipped parser.template");
   cl.choice(kitopt::kDriver, driver, kDriverHelp, kDrivers);
   cl.option(kitopt::kBeamWidth, beamWidth, "partial parses the beam drivers keep", 1, 4096);
+  cl.option(kitopt::kThreads, threads, "parsing threads", 1, 256);
   cl.choice(kitopt::kLifting, encoding,
             "decoder for predicted lifted labels (relation|marker): 2 = pseudoProjectiveHeadDecoder2, "
             "3 = pseudoProjectiveHeadDecoder3",
@@ -345,7 +344,7 @@ int runEvaluateParser(int argc, char** argv) {
   }
   const double loadSeconds = secondsSince(loadStart);
   const auto parseStart = std::chrono::steady_clock::now();
-  if (runDriver(driver, beamWidth, templatePath, model, &goldColumns[0], &parsedPath[0]) != 1) {
+  if (runDriver(driver, beamWidth, threads, templatePath, model, &goldColumns[0], &parsedPath[0]) != 1) {
     std::fprintf(stderr, "Error: parsing %s failed.\n", goldPath.c_str());
     return 1;
   }
