@@ -41,7 +41,7 @@ bool applyManifest(const CommandLine& cl, const std::string& model, const char* 
       continue;
     }
     const bool agree = f.path ? sameFile(*f.value, from) : lowered(*f.value) == lowered(from);
-    if (!agree)
+    if (!agree && f.warns)
       std::fprintf(stderr, "Warning: --%s %s differs from the %s %s in %s; using %s.\n", f.option->longName,
                    f.value->c_str(), f.key, from.c_str(), manifest.path.c_str(), f.value->c_str());
   }

@@ -16,13 +16,16 @@ struct ManifestField {
   const OptionName* option;  // the option that sets it on the command line
   std::string* value;        // the command's variable
   bool path;                 // a file name (relative to the manifest's folder)
+  // False for a mere default (a parser's driver): another choice on the
+  // command line is then taken without a warning.
+  bool warns = true;
 };
 
 // Reads the manifest beside `model`. One whose kind is not `kind` is refused
 // with an "Error: ..." (a tagging model cannot parse). For every field: when
 // its option was not given, the manifest's value is taken; when it was given
-// and says something else, a "Warning: ..." names both and the command line
-// wins. False after an error message. `manifest` receives what was read.
+// and says something else, the command line wins, with a "Warning: ..."
+// naming both unless the field is a mere default. False after an error message. `manifest` receives what was read.
 bool applyManifest(const CommandLine& cl, const std::string& model, const char* kind,
                    const std::vector<ManifestField>& fields, ModelManifest& manifest);
 

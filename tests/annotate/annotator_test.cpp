@@ -25,7 +25,7 @@ annotate::ModelFiles shippedFiles() {
   f.taggerDict = m + "english-plus.dict";
   f.taggerTemplate = m + "english-plus.template";
   f.parserModel = m + "english-parser.model";
-  f.parserTemplate = m + "parser.template";
+  f.parserTemplate = m + "parser-rich.template";
   return f;
 }
 

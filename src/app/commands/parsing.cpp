@@ -82,18 +82,20 @@ bool templateOrDefault(std::string& templatePath) {
   return !templatePath.empty();
 }
 
-// The model (the shipped English parser unless named), the template and
-// driver its manifest brings, and a warning when the driver reads in the
-// other direction than the model was trained for.
+// The model (the shipped English parser unless named: the right-to-left one
+// for a driver that reads right to left), the template and driver its
+// manifest brings, and a warning when the driver reads in the other
+// direction than the model was trained for.
 bool chooseParser(const CommandLine& cl, std::string& model, std::string& templatePath, std::string& driver) {
   if (!cl.given(kitopt::kModel)) {
-    model = shippedFileOrSay("english-parser.model");
+    const bool rtl = cl.given(kitopt::kDriver) && readsRightToLeft(driver);
+    model = shippedFileOrSay(rtl ? "english-parser-rtl.model" : "english-parser.model");
     if (model.empty()) return false;
   }
   ModelManifest manifest;
   if (!applyManifest(cl, model, "parser",
                      {{"template", &kitopt::kTemplate, &templatePath, true},
-                      {"driver", &kitopt::kDriver, &driver, false}},
+                      {"driver", &kitopt::kDriver, &driver, false, false}},
                      manifest))
     return false;
   if (driver.empty()) driver = "ltr";

@@ -97,7 +97,7 @@ TEST(KitAnnotate, RolesStepAddsSensesAndRoleColumns) {
   ASSERT_EQ(::system(("mkdir -p '" + dir + "'").c_str()), 0);
   for (const char* name : {"english-tokenizer.data", "english-lemmatizer.data", "english-plus.model",
                            "english-plus.manifest", "english-plus.template", "english-plus.dict", "english.dict", "english-parser.model",
-                           "english-parser.manifest", "parser.template", "srl.template"})
+                           "english-parser.manifest", "parser-rich.template", "srl.template"})
     ASSERT_EQ(::symlink((kModels + name).c_str(), (dir + "/" + name).c_str()) == 0 || errno == EEXIST, true) << name;
   roles::TrainSettings settings;
   settings.trainPath = std::string(KORVANE_SOURCE_DIR) + "/tests/roles/fixtures/roles.conllu";

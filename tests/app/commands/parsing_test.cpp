@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -55,6 +56,43 @@ TEST_F(KitParse, EachDriver) {
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(read(), c.want);
   }
+}
+
+// Without -m the shipped parser is used: the right-to-left one when the
+// driver reads right to left, so that neither direction warns about the other.
+TEST_F(KitParse, ShippedModelFollowsTheDriversDirection) {
+  const std::string folder = testing::TempDir() + "parsing_commands_models";
+  ASSERT_EQ(system(("rm -rf '" + folder + "' && mkdir '" + folder + "'").c_str()), 0);
+  for (const char* direction : {"ltr", "rtl"}) {
+    const std::string name = folder + (direction == std::string("ltr") ? "/english-parser" : "/english-parser-rtl");
+    std::ofstream(name + ".model", std::ios::binary) << "\nU01\na/b 3:R 10.000000\nb/a 2:L 10.000000\nzz 0 1.000000";
+    std::ofstream(name + ".manifest", std::ios::binary)
+        << "kind = parser\ndirection = " << direction << "\ndriver = " << direction << "\n";
+  }
+  setenv("KORVANE_MODELS", folder.c_str(), 1);
+  struct Case {
+    std::vector<std::string> driverArgs;
+    const char* model;
+    const char* want;
+  };
+  const Case cases[] = {
+      {{}, "/english-parser.model", "a 0 ROOT\nb 1 R\n\n"},
+      {{"--driver", "rtl"}, "/english-parser-rtl.model", "a 0 ROOT\nb 1 L\n\n"},
+      {{"--driver", "beam-rtl"}, "/english-parser-rtl.model", "a 0 ROOT\nb 1 L\n\n"},
+      {{"--driver", "beam"}, "/english-parser.model", "a 0 ROOT\nb 1 R\n\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"parse", "-v", "-t", templates};
+    args.insert(args.end(), c.driverArgs.begin(), c.driverArgs.end());
+    args.push_back(input);
+    args.push_back(output);
+    const Outcome o = kit(args);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.err.find("model " + folder + c.model + ","), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find("Warning"), std::string::npos) << o.err;
+    EXPECT_EQ(read(), c.want);
+  }
+  unsetenv("KORVANE_MODELS");
 }
 
 // A CoNLL-U input comes back as CoNLL-U: HEAD, DEPREL and DEPS of the words
