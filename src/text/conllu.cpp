@@ -53,7 +53,9 @@ bool Reader::readLine(std::string& line) {
   errno = 0;
   if (!readLineWhole(in_, line)) return false;
   ++line_;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+  // Every carriage return before the line feed is line end, not text: a
+  // comment kept with one would not read back the same once written.
+  while (!line.empty() && line.back() == '\r') line.pop_back();
   if (line_ == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
   return true;
 }

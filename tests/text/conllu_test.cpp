@@ -59,7 +59,7 @@ TEST(Conllu, KeepsCommentsRangesEmptyNodesAndExtraColumnsInPlace) {
 }
 
 TEST(Conllu, LineEndsByteOrderMarkAndBlankRuns) {
-  ReadResult r = readAll("\xEF\xBB\xBF" "# c\r\n" + row("1", "a", "0") + "\r\n \t\n\n" + row("1", "b", "_"));
+  ReadResult r = readAll("\xEF\xBB\xBF" "# c\r\r\n" + row("1", "a", "0") + "\r\n \t\n\n" + row("1", "b", "_"));
   ASSERT_EQ(r.statuses.size(), 2u);
   EXPECT_EQ(r.sentences[0].comments[0], "# c");
   EXPECT_EQ(r.sentences[0].words[0].cols[conllu::kMisc], "_");
