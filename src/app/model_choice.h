@@ -25,7 +25,8 @@ struct ManifestField {
 // with an "Error: ..." (a tagging model cannot parse). For every field: when
 // its option was not given, the manifest's value is taken; when it was given
 // and says something else, the command line wins, with a "Warning: ..."
-// naming both unless the field is a mere default. False after an error message. `manifest` receives what was read.
+// naming both unless the field is a mere default. False after an error
+// message. `manifest` receives what was read.
 bool applyManifest(const CommandLine& cl, const std::string& model, const char* kind,
                    const std::vector<ManifestField>& fields, ModelManifest& manifest);
 
