@@ -12,12 +12,43 @@
 
 #include "decoding/viterbi.h"
 #include "features/feature_generator.h"
+#include "features/wordnet_lexicon.h"
 
 namespace {
 
 const int32_t kLabelItem = 0;
 const int32_t kTokenItem = 4;
 const int kNotLookedUp = -2;
+
+// Whether a template's value depends only on the word of one row (and on
+// whether that row is the sentence's first): every item reads the same row
+// and column through the plain text or a word-shape or spelling function,
+// with no navigation. row receives that row relative to the focus; column
+// is the column all such templates must share (-1 until one is found).
+bool readsOneWord(const _ftnind& tmpl, int& column, int& row) {
+  if (tmpl.relation != "NULL" || tmpl.items.empty()) return false;
+  bool first = true;
+  for (const _ft& item : tmpl.items) {
+    if (item.type == kLabelItem || item.type == 2 || item.arcSource != 0) return false;
+    if (!isWordValueCode(item.valueFunction)) return false;
+    for (const _subft& step : item.steps)
+      if (step.code != item.valueFunction) return false;
+    const long long r = static_cast<long long>(item.index) + item.offset;
+    if (r < -1000000 || r > 1000000) return false;
+    if (first) {
+      row = static_cast<int>(r);
+      first = false;
+    } else if (r != row) {
+      return false;
+    }
+    if (column >= 0 && item.column != column) return false;
+  }
+  column = tmpl.items.front().column;
+  return true;
+}
+
+// Distinct words a labeler keeps runs for before it starts afresh.
+const size_t kWordCacheLimit = 1 << 16;
 
 inline uint64_t load64(const char* p) {
   uint64_t v;
@@ -257,6 +288,14 @@ struct FastLabelTables {
   std::vector<std::vector<int>> candidateLists;
   std::vector<int> observation;  // template indices, in the sample's order
   std::vector<std::string> observationPrefix;
+  // Observation templates whose feature is a function of one row's word
+  // (and of whether that row is the first): per observation template its
+  // slot in a word's cached runs, or -1, and the row it reads relative to the
+  // focus; the slots' templates in slot order.
+  std::vector<int> wordSlot;
+  std::vector<int> wordRow;
+  std::vector<int> wordSlotTemplate;
+  int wordCacheColumn = -1;
   std::vector<LabelTemplate> labelTemplates;
 };
 
@@ -319,6 +358,12 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
     if (j < observationCount) {
       t->observation.push_back(idx);
       t->observationPrefix.push_back(tmpl.name + ":");
+      int row = 0;
+      const int slot =
+          readsOneWord(tmpl, t->wordCacheColumn, row) ? static_cast<int>(t->wordSlotTemplate.size()) : -1;
+      t->wordSlot.push_back(slot);
+      t->wordRow.push_back(row);
+      if (slot >= 0) t->wordSlotTemplate.push_back(static_cast<int>(t->observation.size()) - 1);
       continue;
     }
     LabelTemplate lt;
@@ -378,19 +423,66 @@ const std::string& FastLabeler::historyTag(int position, int index) const {
   return t.tagList[(*candidates_[position])[index]];
 }
 
+// Where the runs of the one-word templates for the word at row start in
+// wordRuns_; -1 when the row has no such word (outside the sentence or
+// without the column).
+long long FastLabeler::wordEntry(TokenTable& sentence, int row) {
+  const FastLabelTables& t = *tables_;
+  if (row < 0 || row >= tokenCount_) return -1;
+  const std::vector<std::string>& cells = sentence[row];
+  if (t.wordCacheColumn < 0 || t.wordCacheColumn >= static_cast<int>(cells.size())) return -1;
+  long long& known = rowEntry_[row];
+  if (known >= 0) return known;
+  wordKey_ = cells[t.wordCacheColumn];
+  wordKey_ += row == 0 ? '\1' : '\0';
+  const auto found = wordCache_.find(wordKey_);
+  if (found != wordCache_.end()) return known = static_cast<long long>(found->second);
+  const size_t slots = t.wordSlotTemplate.size();
+  if (keys_.size() < slots) keys_.resize(slots);
+  for (size_t k = 0; k < slots; ++k) {
+    const int j = t.wordSlotTemplate[k];
+    value_.clear();
+    // Any focus that puts the template's row here gives its value.
+    FeatureLocGenP2Multi(sentence, templates_[t.observation[j]], noStack_, row - t.wordRow[j], noArcs_,
+                         noArgumentLists_, noPredicateRows_, noExtraArcs_, value_);
+    keys_[k] = t.observationPrefix[j];
+    keys_[k] += value_;
+  }
+  const size_t at = wordRuns_.size();
+  wordRuns_.resize(at + slots);
+  t.index.findMany(keys_.data(), slots, wordRuns_.data() + at);
+  wordCache_.emplace(wordKey_, at);
+  return known = static_cast<long long>(at);
+}
+
 void FastLabeler::observationRuns(TokenTable& sentence, int position) {
   const FastLabelTables& t = *tables_;
   const size_t count = t.observation.size();
-  if (keys_.size() < count) keys_.resize(count);
+  found_.resize(count);
+  pending_.clear();
   for (size_t j = 0; j < count; ++j) {
+    if (t.wordSlot[j] >= 0) {
+      const long long at = wordEntry(sentence, position + t.wordRow[j]);
+      if (at >= 0) {
+        found_[j] = wordRuns_[static_cast<size_t>(at) + t.wordSlot[j]];
+        continue;
+      }
+    }
+    pending_.push_back(static_cast<int>(j));
+  }
+  const size_t missing = pending_.size();
+  if (keys_.size() < missing) keys_.resize(missing);
+  for (size_t k = 0; k < missing; ++k) {
+    const int j = pending_[k];
     value_.clear();
     FeatureLocGenP2Multi(sentence, templates_[t.observation[j]], noStack_, position, noArcs_, noArgumentLists_,
                          noPredicateRows_, noExtraArcs_, value_);
-    keys_[j] = t.observationPrefix[j];
-    keys_[j] += value_;
+    keys_[k] = t.observationPrefix[j];
+    keys_[k] += value_;
   }
-  found_.resize(count);
-  t.index.findMany(keys_.data(), count, found_.data());
+  pendingRuns_.resize(missing);
+  t.index.findMany(keys_.data(), missing, pendingRuns_.data());
+  for (size_t k = 0; k < missing; ++k) found_[pending_[k]] = pendingRuns_[k];
   Token& token = tokens_[position - base_];
   token.obsBegin = obsRuns_.size();
   for (size_t j = 0; j < count; ++j)
@@ -716,7 +808,16 @@ int FastLabeler::labelIds(TokenTable& sentence, std::vector<int>& tagIds) {
     return -1;
   }
 
+  // Entries stay where they are while a sentence is tagged: the cache
+  // starts afresh only here.
+  const void* lexicon = activeWordNet();
+  if (lexicon != wordCacheLexicon_ || wordCache_.size() >= kWordCacheLimit) {
+    wordCache_.clear();
+    wordRuns_.clear();
+    wordCacheLexicon_ = lexicon;
+  }
   const int n = static_cast<int>(sentence.size());
+  rowEntry_.assign(static_cast<size_t>(n), -1);
   tokenCount_ = n;
   classifications_ = 0;
   candidates_.resize(n);

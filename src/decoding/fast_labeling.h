@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "decoding/block_viterbi.h"
@@ -177,6 +178,7 @@ class FastLabeler {
   };
 
   void observationRuns(TokenTable& sentence, int position);
+  long long wordEntry(TokenTable& sentence, int row);
   void labelFeatureRuns(TokenTable& sentence, int position);
   int labelRun(int position, int history, size_t labelTemplate);
   void computeScore(int position, int history, double* score);
@@ -221,7 +223,14 @@ class FastLabeler {
 
   // Scratch.
   std::vector<std::string> keys_;
-  std::vector<int> found_;
+  std::vector<int> found_, pending_, pendingRuns_;
+  // Runs of the one-word observation templates per word (and first-row
+  // flag) seen, so a frequent word's features are built once per labeler.
+  std::unordered_map<std::string, size_t> wordCache_;
+  std::vector<int> wordRuns_;
+  std::string wordKey_;
+  std::vector<long long> rowEntry_;  // per row of the sentence: its cache entry, -1 before the first look
+  const void* wordCacheLexicon_ = nullptr;  // the lexicon the cached values read
   std::vector<double> score_, obsScore_, exact_;
   std::vector<double> exps_;
   std::vector<int> noStack_;

@@ -123,6 +123,8 @@ int floorLog2(double y) {
 
 }  // namespace
 
+bool isWordValueCode(int code) { return code == kPlain || isShapeCode(code) || isSpellingCode(code); }
+
 void appendBoundaryToken(int n, int row, std::string& out) {
   char buf[32];
   if (row < 0) {

@@ -13,6 +13,12 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
                          std::vector<_dppair>& arcs, std::vector<std::vector<_dppair>>& argumentLists,
                          std::vector<int>& predicateRows, std::vector<_dppair>& extraArcs, std::string& out);
 
+// True for the value codes whose value at a row inside the sentence depends
+// only on that row's cell (and, for capitalisation by place, on whether the
+// row is the first): the plain text, the word-shape and the spelling and
+// lexicon functions.
+bool isWordValueCode(int code);
+
 void beyondStringGen(int n, int row, char* buf);
 void line2hanzi(std::string& s, std::vector<std::string>& chars);
 int discreteLog3(double x, char* mode);

@@ -263,6 +263,14 @@ TemplateSet labelItemsAroundFocus() {
   return fromText("U02:%x[0,0]\nU13:%x.chncharlen[0,0]\nA05:%x[0,0]%y[-1,0]%y[0,0]\nA06:%y[-1,0]%y[1,0]\n"
                   "A07:%y[-2,0]%x[-1,0]\nB2\n");
 }
+TemplateSet spellingAroundFocus() {
+  // Features of one row's word at and around the focus (the labeler keeps
+  // them per word), capitalisation by place (the first row differs), two
+  // functions of one row in one template, and templates over two rows.
+  return fromText("U01:%x.capstart[0,0]\nU02:%x.capstart[-1,0]\nU03:%x.suffix2[1,0]%x.shape[1,0]\n"
+                  "U04:%x[0,0]%x[1,0]\nU05:%x.prefix3[-2,0]\nU06:%x.hyphenlast[2,0]\nU07:%x.lowcase[0,0]\n"
+                  "A01:%x[0,0]%y[-1,0]\nB2\n");
+}
 TemplateSet orderZero() { return fromText("U02:%x[0,0]\nU03:%x.lowcase[1,0]\n"); }
 
 class FastLabelingIdentity : public testing::TestWithParam<RandomCase> {};
@@ -313,6 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RandomCase{"ChineseUnderflow", chinese, true, 5, Weights::kUnderflow, 20, 6},
                     RandomCase{"LabelItemsAroundFocus", labelItemsAroundFocus, true, 5, Weights::kOrdinary, 20, 6},
                     RandomCase{"OrderZero", orderZero, true, 5, Weights::kOrdinary, 20, 6},
+                    RandomCase{"SpellingAroundFocus", spellingAroundFocus, true, 5, Weights::kOrdinary, 25, 7},
                     RandomCase{"EnglishLegalTable", english, true, 5, Weights::kOrdinary, 15, 6, true},
                     RandomCase{"ChineseLegalTable", chinese, false, 5, Weights::kOrdinary, 15, 6, true},
                     RandomCase{"OrderZeroLegalTable", orderZero, true, 5, Weights::kOrdinary, 15, 6, true}),
