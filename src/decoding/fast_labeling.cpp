@@ -701,6 +701,26 @@ void FastLabeler::boundedPasses(double threshold) {
     const int obsTerms = static_cast<int>(token.obsEnd - token.obsBegin);
     for (int h = 0; h < token.histories; ++h) {
       if (!(reach[h] <= threshold)) continue;
+      // A history already classified (the greedy path's, mostly the only
+      // one in reach) bounds its entries by their own costs: no scores.
+      const int at = costs_.at[k][h];
+      if (at >= 0) {
+        const double* row = costs_.costs.data() + at;
+        bool defined = true;
+        for (int c = 0; c < C; ++c) defined = defined && !std::isnan(row[c]);
+        if (defined) {
+          boundAt[h] = static_cast<int>(bounds_.size());
+          const bool last = k + 1 == n;
+          const int nextBase = L == 2 ? (h % token.previous) * C : 0;
+          for (int c = 0; c < C; ++c) {
+            bounds_.push_back(row[c]);
+            const double v = reach[h] + row[c];
+            double& slot = next[L == 0 || last ? 0 : nextBase + c];
+            if (v < slot) slot = v;
+          }
+          continue;
+        }
+      }
       if (first) {
         first = false;
         std::fill(obsScore_.begin(), obsScore_.begin() + labelCount, 0.0);
