@@ -11,7 +11,9 @@
 # B/A. The machine's load is printed too: compare ratios, not seconds.
 #
 # Environment: MIN_TOKENS (default 500000), RUNS (default 5), BUILD_DIR,
-# DATA_DIR, JOBS.
+# DATA_DIR, JOBS; KIT_A / KIT_B run side A / B with another korvane-kit
+# binary (e.g. one built from an earlier commit), TEXT tags that file as it
+# is instead of repeated en_ewt-dev.txt.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 [ $# -eq 2 ] || { echo "Usage: $0 \"A_OPTIONS\" \"B_OPTIONS\"" >&2; exit 2; }
@@ -25,12 +27,18 @@ kit=$build/src/app/korvane-kit
 work=$build/model-bench
 mkdir -p "$work"
 
-src=$data/en_ewt-dev.txt
-per_copy=$(awk '{ n += NF } END { print n + 0 }' "$src")
-copies=$(((min_tokens + per_copy - 1) / per_copy))
-: >"$work/big.txt"
-for ((i = 0; i < copies; i++)); do cat "$src" >>"$work/big.txt"; done
-tokens=$((per_copy * copies))
+if [ -n "${TEXT:-}" ]; then
+  cp "$TEXT" "$work/big.txt"
+  tokens=$(awk '{ n += NF } END { print n + 0 }' "$work/big.txt")
+else
+  src=$data/en_ewt-dev.txt
+  per_copy=$(awk '{ n += NF } END { print n + 0 }' "$src")
+  copies=$(((min_tokens + per_copy - 1) / per_copy))
+  : >"$work/big.txt"
+  for ((i = 0; i < copies; i++)); do cat "$src" >>"$work/big.txt"; done
+  tokens=$((per_copy * copies))
+fi
+declare -A kits=([A]="${KIT_A:-$kit}" [B]="${KIT_B:-$kit}")
 
 # run NAME OPTIONS: one tagging run; appends "wall cpu" to NAME.times
 run() {
@@ -39,7 +47,7 @@ run() {
   # Options are word-split on purpose.
   # shellcheck disable=SC2086
   /usr/bin/time -f "%e %U %S" -o "$work/$name.time" \
-    "$kit" tag --language english --threads 1 $* "$work/big.txt" >"$work/$name.out" 2>"$work/$name.err" || {
+    "${kits[$name]}" tag --language english --threads 1 $* "$work/big.txt" >"$work/$name.out" 2>"$work/$name.err" || {
     cat "$work/$name.err" >&2
     exit 1
   }
