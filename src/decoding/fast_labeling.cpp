@@ -47,8 +47,6 @@ bool readsOneWord(const _ftnind& tmpl, int& column, int& row) {
   return true;
 }
 
-// Distinct words a labeler keeps runs for before it starts afresh.
-const size_t kWordCacheLimit = 1 << 16;
 
 inline uint64_t load64(const char* p) {
   uint64_t v;
@@ -437,6 +435,13 @@ long long FastLabeler::wordEntry(TokenTable& sentence, int row) {
   wordKey_ += row == 0 ? '\1' : '\0';
   const auto found = wordCache_.find(wordKey_);
   if (found != wordCache_.end()) return known = static_cast<long long>(found->second);
+  if (wordCache_.size() >= wordCacheLimit_) {
+    // Afresh, also within a sentence of many distinct words: the rows'
+    // entries go with it (runs already taken are kept by their tokens).
+    wordCache_.clear();
+    wordRuns_.clear();
+    std::fill(rowEntry_.begin(), rowEntry_.end(), -1);
+  }
   const size_t slots = t.wordSlotTemplate.size();
   if (keys_.size() < slots) keys_.resize(slots);
   for (size_t k = 0; k < slots; ++k) {
@@ -828,10 +833,8 @@ int FastLabeler::labelIds(TokenTable& sentence, std::vector<int>& tagIds) {
     return -1;
   }
 
-  // Entries stay where they are while a sentence is tagged: the cache
-  // starts afresh only here.
   const void* lexicon = activeWordNet();
-  if (lexicon != wordCacheLexicon_ || wordCache_.size() >= kWordCacheLimit) {
+  if (lexicon != wordCacheLexicon_) {
     wordCache_.clear();
     wordRuns_.clear();
     wordCacheLexicon_ = lexicon;

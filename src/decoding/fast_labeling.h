@@ -154,6 +154,10 @@ class FastLabeler {
     minPiece_ = minPiece < 1 ? 1 : minPiece;
   }
 
+  // Distinct words whose features are kept (per labeler) before the store
+  // starts afresh.
+  void setWordCacheLimit(size_t words) { wordCacheLimit_ = words < 1 ? 1 : words; }
+
   const FastWeightIndex& weights() const;
 
   // The cost matrix of the last sentence tagged, as labelSeqIt hands it to
@@ -231,6 +235,7 @@ class FastLabeler {
   std::string wordKey_;
   std::vector<long long> rowEntry_;  // per row of the sentence: its cache entry, -1 before the first look
   const void* wordCacheLexicon_ = nullptr;  // the lexicon the cached values read
+  size_t wordCacheLimit_ = size_t{1} << 16;
   std::vector<double> score_, obsScore_, exact_;
   std::vector<double> exps_;
   std::vector<int> noStack_;

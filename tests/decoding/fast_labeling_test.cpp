@@ -327,6 +327,29 @@ INSTANTIATE_TEST_SUITE_P(
                     RandomCase{"OrderZeroLegalTable", orderZero, true, 5, Weights::kOrdinary, 15, 6, true}),
     [](const testing::TestParamInfo<RandomCase>& info) { return std::string(info.param.name); });
 
+// A word store that starts afresh every few words, also within a sentence.
+TEST(FastLabelingWordStore, SmallLimitTagsLikeTheReference) {
+  std::mt19937 rng(4242);
+  World w = makeWorld(rng, 5);
+  TemplateSet set = spellingAroundFocus();
+  const std::set<std::string> features = harvestFeatures(rng, w, set);
+  ME_Model model;
+  randomModel(rng, w, features, Weights::kOrdinary, model);
+  if (testing::Test::HasFatalFailure()) return;
+  Dictionary dict = randomDictionary(rng, w);
+  Tags tagList = w.tags;
+  std::vector<CMiniStringBag> legal;
+  for (size_t limit : {1, 3}) {
+    FastLabeler fast(model, set.templates, set.order, set.labelOrder, tagList, dict.words, dict.tags, legal);
+    fast.setWordCacheLimit(limit);
+    for (int i = 0; i < 15; ++i) {
+      expectSameLabelling(randomSentence(rng, w, 12), tagList, set, model, dict, legal, fast,
+                          "limit " + std::to_string(limit) + " sentence " + std::to_string(i));
+      if (testing::Test::HasFatalFailure()) return;
+    }
+  }
+}
+
 // ---------------------------------------------------------------- special inputs
 
 class FastLabelingTest : public testing::Test {
