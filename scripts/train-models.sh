@@ -38,7 +38,7 @@ for lang in "${langs[@]}"; do
       bash scripts/train-tagger.sh chinese-plus "$data/zh_gsdsimp-train.tsv" models/chinese-plus.model \
         "$work/chinese-plus.dict"
       bash scripts/cross-validate.sh -k 10 -l chinese models/chinese-plus.template "$data/zh_gsdsimp-train.tsv" \
-        --cutoff 2 --strength 0.6 | tail -1
+        --cutoff 2 --penalty l2 --strength 0.8 --threads 1 | tail -1
       ;;
     *) echo "Error: unknown model $lang" >&2; exit 2 ;;
   esac

@@ -47,7 +47,7 @@ case "$recipe" in
     "$kit" train --language chinese --cutoff 2 --penalty l2 --strength 0.3 "${threads[@]}" "$train" "$model" "$dict"
     ;;
   chinese-plus)
-    "$kit" train --template "$root/models/chinese-plus.template" --cutoff 2 --penalty l2 --strength 0.6 \
+    "$kit" train --template "$root/models/chinese-plus.template" --cutoff 2 --penalty l2 --strength 0.8 \
       "${threads[@]}" "$train" "$model" "$dict"
     ;;
   *)
