@@ -19,6 +19,11 @@ namespace {
 const int32_t kLabelItem = 0;
 const int32_t kTokenItem = 4;
 const int kNotLookedUp = -2;
+// Pieces with this many tokens of many candidates get their skipping
+// threshold from a beam of paths.
+const int kManyCandidates = 8;
+const int kBeamFromTokens = 16;
+const int kThresholdBeam = 16;
 
 // Whether a template's value depends only on the word of one row (and on
 // whether that row is the sentence's first): every item reads the same row
@@ -620,6 +625,59 @@ double FastLabeler::greedyPathCost() {
   return cost;
 }
 
+// Like greedyPathCost, with the cheapest of the paths a beam of `width`
+// keeps (per last two candidates, the cheapest only): along a long piece
+// the greedy path drifts far above the best one, and every history whose
+// paths cost less than it must be classified.
+double FastLabeler::beamPathCost(int width) {
+  const int n = count_;
+  const int L = tables_->labelOrder;
+  struct State {
+    double cost;
+    int i1, i0;  // candidate indices two back and one back
+    int back;    // state of the token before, -1 at the start
+    int entry;   // the chosen entry in costs_.costs
+  };
+  std::vector<std::vector<State>> layers(n);
+  std::vector<State> start(1, State{0.0, 0, 0, -1, -1});
+  std::vector<State> grown;
+  for (int k = 0; k < n; ++k) {
+    const Token& token = tokens_[k];
+    const std::vector<State>& before = k == 0 ? start : layers[k - 1];
+    grown.clear();
+    for (size_t si = 0; si < before.size(); ++si) {
+      const State& s = before[si];
+      const int history = (L >= 2 ? s.i1 * token.previous : 0) + (L >= 1 ? s.i0 : 0);
+      if (costs_.at[k][history] < 0) classifyHistory(base_ + k, history);
+      const int at = costs_.at[k][history];
+      for (int c = 0; c < token.candidates; ++c) {
+        const double v = s.cost + costs_.costs[at + c];
+        if (!(v < std::numeric_limits<double>::infinity())) continue;
+        grown.push_back(State{v, s.i0, c, static_cast<int>(si), at + c});
+      }
+    }
+    if (grown.empty()) return greedyPathCost();
+    // The cheapest per (one back, this one); ties keep the earlier.
+    std::stable_sort(grown.begin(), grown.end(), [](const State& a, const State& b) { return a.cost < b.cost; });
+    std::vector<State>& layer = layers[k];
+    for (const State& g : grown) {
+      if (static_cast<int>(layer.size()) >= width) break;
+      bool seen = false;
+      for (const State& kept : layer) seen = seen || (kept.i1 == g.i1 && kept.i0 == g.i0);
+      if (!seen) layer.push_back(g);
+    }
+  }
+  greedy_.resize(n);
+  for (int k = n - 1, si = 0; k >= 0; --k) {
+    const State& s = layers[k][si];
+    greedy_[k] = s.entry;
+    si = s.back;
+  }
+  double cost = costs_.costs[greedy_[n - 1]];
+  for (int k = n - 2; k >= 0; --k) cost = costs_.costs[greedy_[k]] + cost;
+  return cost;
+}
+
 namespace {
 
 // Lower bounds of -ln p(c) from scores known to within `slack` each.
@@ -656,17 +714,31 @@ class CostBounds {
     best_ = t0;
     spread_ = std::log(1.0 + std::exp(t1 - t0) + std::exp(t2 - t0) + std::exp(t3 - t0));
     usable_ = true;
+    // When every exponential classification takes is a normal number (no
+    // underflow, no overflow of the sum), its costs are those of exact
+    // arithmetic up to rounding, and all labels' sum bounds them: tighter
+    // where the probability is spread out (runs of unknown words).
+    const double shift = t0 - 700 > 0 ? t0 - 700 : 0;
+    for (int j = 0; j < n; ++j) {
+      const double d = score[j] - shift;
+      if (!(d >= -690.0 && d <= 700.0)) return;
+    }
+    double sum = 0.0;
+    for (int j = 0; j < n; ++j) sum += std::exp(score[j] - t0);
+    total_ = t0 + std::log(sum);
+    exact_ = std::isfinite(total_);
   }
   double of(double s) const {
     if (!usable_ || !std::isfinite(s)) return 0.0;
     const double bound =
-        (best_ - s) + spread_ - 2 * slack_ - 1e-9 * (1.0 + std::fabs(best_) + std::fabs(s));
+        exact_ ? (total_ - s) - 2 * slack_ - 1e-9 * (1.0 + std::fabs(total_) + std::fabs(s))
+               : (best_ - s) + spread_ - 2 * slack_ - 1e-9 * (1.0 + std::fabs(best_) + std::fabs(s));
     return bound > 0 ? bound : 0.0;
   }
 
  private:
-  double slack_, best_ = 0.0, spread_ = 0.0;
-  bool usable_ = false;
+  double slack_, best_ = 0.0, spread_ = 0.0, total_ = 0.0;
+  bool usable_ = false, exact_ = false;
 };
 
 }  // namespace
@@ -922,7 +994,13 @@ void FastLabeler::computeCosts(double beyond) {
   // A legal table changes which continuation the decoders keep; skipping
   // relies on the cheapest one being kept.
   if (skipping_ && legalTable_.empty()) {
-    const double greedy = greedyPathCost();
+    // The greedy path does well where most tokens have few candidates (most
+    // of real text); along many tokens of many candidates (runs of unknown
+    // words) it ends far above the best path, and nearly every history would
+    // be classified.
+    int open = 0;
+    for (int k = 0; k < n; ++k) open += tokens_[k].candidates >= kManyCandidates;
+    const double greedy = open >= kBeamFromTokens ? beamPathCost(kThresholdBeam) : greedyPathCost();
     // The margin dwarfs the rounding of the sums along a path.
     if (std::isfinite(greedy)) threshold = greedy + 1e-7 * (1.0 + greedy + std::fabs(beyond));
   }

@@ -188,6 +188,7 @@ class FastLabeler {
   void computeScore(int position, int history, double* score);
   void classifyHistory(int position, int history);
   double greedyPathCost();
+  double beamPathCost(int width);
   int decodeWithLegalTable(TokenTable& sentence, std::vector<int>& tagIds);
   void boundedPasses(double threshold);
   void prepareRange(TokenTable& sentence, int a, int b);

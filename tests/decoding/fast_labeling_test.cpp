@@ -312,6 +312,9 @@ INSTANTIATE_TEST_SUITE_P(
                     RandomCase{"EnglishTies", english, true, 6, Weights::kCoarse, 25, 7},
                     RandomCase{"EnglishLongSentences", english, true, 6, Weights::kOrdinary, 8, 60},
                     RandomCase{"EnglishLongSentencesWithTies", english, true, 4, Weights::kCoarse, 8, 60},
+                    // Every token has every tag: the threshold comes from a beam of paths.
+                    RandomCase{"LongRunsOfUnknownWords", english, false, 10, Weights::kOrdinary, 6, 60},
+                    RandomCase{"LongRunsOfUnknownWordsWithTies", english, false, 9, Weights::kCoarse, 6, 60},
                     RandomCase{"ChineseLongSentences", chinese, true, 6, Weights::kOrdinary, 8, 60},
                     RandomCase{"ChineseTies", chinese, true, 6, Weights::kCoarse, 25, 7},
                     RandomCase{"ChineseTiesWithoutDictionary", chinese, false, 5, Weights::kCoarse, 25, 7},
