@@ -684,8 +684,10 @@ namespace {
 // Classification's sum runs over every label; any four of them give
 // -ln p(c) >= ln(sum over the four of exp(s_i - s_c)), which is
 // (s0 - s_c) + spread for the four highest, s0 the highest, less 2 * slack
-// for the error of the scores. The margin is far above the rounding of the
-// exponentials, the sum, the division and the logarithm.
+// for the error of the scores. Where no exponential of classification can
+// underflow, all labels give the bound instead (see the constructor). The
+// margin is far above the rounding of the exponentials, the sum, the
+// division and the logarithm.
 class CostBounds {
  public:
   CostBounds(const double* score, int n, double slack) : slack_(slack) {
