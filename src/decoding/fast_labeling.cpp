@@ -750,86 +750,91 @@ class CostBounds {
 // Backward: bounds of the cheapest way to finish from each entry; a history
 // with an entry whose bounded path stays within the threshold is classified.
 // Everything else keeps an infinite cost.
+// Lower bounds of the costs of history h's entries at token k (k counted
+// within the prepared tokens) into out: the costs themselves once the
+// history is classified, else bounds from its scores. The same history gives
+// the same bounds every time while its classification does not change.
+void FastLabeler::historyBounds(int k, int h, double* out) {
+  const FastLabelTables& t = *tables_;
+  const Token& token = tokens_[k];
+  const int C = token.candidates;
+  // A history already classified (the greedy path's, mostly the only one in
+  // reach) bounds its entries by their own costs: no scores.
+  const int at = costs_.at[k][h];
+  if (at >= 0) {
+    const double* row = costs_.costs.data() + at;
+    bool defined = true;
+    for (int c = 0; c < C; ++c) defined = defined && !std::isnan(row[c]);
+    if (defined) {
+      std::copy(row, row + C, out);
+      return;
+    }
+  }
+  const FastWeightIndex& index = t.index;
+  const int labelCount = index.labelCount();
+  // Bounds need the scores only up to a known error, so the observation
+  // features are summed once per token for all histories: in another order
+  // than classification's, which moves each score by less than `slack`
+  // (rounding of n additions of weights of at most `magnitude` each).
+  if (obsToken_ != k) {
+    obsToken_ = k;
+    obsMagnitude_ = 0.0;
+    std::fill(obsScore_.begin(), obsScore_.begin() + labelCount, 0.0);
+    for (size_t j = token.obsBegin; j < token.obsEnd; ++j) {
+      index.addRun(obsRuns_[j], obsScore_.data());
+      obsMagnitude_ += index.largest(obsRuns_[j]);
+    }
+  }
+  std::copy(obsScore_.begin(), obsScore_.begin() + labelCount, score_.begin());
+  double magnitude = obsMagnitude_;
+  int terms = static_cast<int>(token.obsEnd - token.obsBegin);
+  for (size_t a = 0; a < t.labelTemplates.size(); ++a) {
+    const int r = labelRun(base_ + k, h, a);
+    if (r < 0) continue;
+    index.addRun(r, score_.data());
+    magnitude += index.largest(r);
+    ++terms;
+  }
+  const double slack = (terms + 4) * std::ldexp(magnitude, -51);
+  const double* score = score_.data();
+  const CostBounds costBounds(score, labelCount, slack);
+  const std::vector<int>& here = *candidates_[base_ + k];
+  for (int c = 0; c < C; ++c)
+    out[c] = here[c] < labelCount ? costBounds.of(score[here[c]]) : std::numeric_limits<double>::infinity();
+}
+
+// The bounds of a history are computed again on the way back instead of
+// being kept: along runs of unknown words nearly every history is in reach
+// of the forward pass, and keeping a bound per entry took about a megabyte
+// per token.
 void FastLabeler::boundedPasses(double threshold) {
   const FastLabelTables& t = *tables_;
   const int n = count_;
-  const int labelCount = t.index.labelCount();
   const double inf = std::numeric_limits<double>::infinity();
   prefix_.resize(static_cast<size_t>(n) + 1);
   prefix_[0].assign(1, 0.0);
-  bounds_.clear();
-  const FastWeightIndex& index = t.index;
+  obsToken_ = -1;
   const int L = t.labelOrder;
   for (int k = 0; k < n; ++k) {
     const Token& token = tokens_[k];
-    const std::vector<int>& here = *candidates_[base_ + k];
     const int C = token.candidates;
     const int nextHistories = k + 1 < n ? tokens_[k + 1].histories : 1;
     std::vector<double>& next = prefix_[k + 1];
     next.assign(nextHistories, inf);
     const std::vector<double>& reach = prefix_[k];
-    std::vector<int>& boundAt = boundAt_[k];
-    boundAt.assign(token.histories, -1);
-
-    // Bounds need the scores only up to a known error, so the observation
-    // features are summed once for all histories: in another order than
-    // classification's, which moves each score by less than `slack`
-    // (rounding of n additions of weights of at most `magnitude` each).
-    bool first = true;
-    double obsMagnitude = 0.0;
-    const int obsTerms = static_cast<int>(token.obsEnd - token.obsBegin);
+    std::vector<char>& bounded = bounded_[k];
+    bounded.assign(token.histories, 0);
+    if (rowBounds_.size() < static_cast<size_t>(C)) rowBounds_.resize(C);
     for (int h = 0; h < token.histories; ++h) {
       if (!(reach[h] <= threshold)) continue;
-      // A history already classified (the greedy path's, mostly the only
-      // one in reach) bounds its entries by their own costs: no scores.
-      const int at = costs_.at[k][h];
-      if (at >= 0) {
-        const double* row = costs_.costs.data() + at;
-        bool defined = true;
-        for (int c = 0; c < C; ++c) defined = defined && !std::isnan(row[c]);
-        if (defined) {
-          boundAt[h] = static_cast<int>(bounds_.size());
-          const bool last = k + 1 == n;
-          const int nextBase = L == 2 ? (h % token.previous) * C : 0;
-          for (int c = 0; c < C; ++c) {
-            bounds_.push_back(row[c]);
-            const double v = reach[h] + row[c];
-            double& slot = next[L == 0 || last ? 0 : nextBase + c];
-            if (v < slot) slot = v;
-          }
-          continue;
-        }
-      }
-      if (first) {
-        first = false;
-        std::fill(obsScore_.begin(), obsScore_.begin() + labelCount, 0.0);
-        for (size_t j = token.obsBegin; j < token.obsEnd; ++j) {
-          index.addRun(obsRuns_[j], obsScore_.data());
-          obsMagnitude += index.largest(obsRuns_[j]);
-        }
-      }
-      std::copy(obsScore_.begin(), obsScore_.begin() + labelCount, score_.begin());
-      double magnitude = obsMagnitude;
-      int terms = obsTerms;
-      for (size_t a = 0; a < t.labelTemplates.size(); ++a) {
-        const int r = labelRun(base_ + k, h, a);
-        if (r < 0) continue;
-        index.addRun(r, score_.data());
-        magnitude += index.largest(r);
-        ++terms;
-      }
-      const double slack = (terms + 4) * std::ldexp(magnitude, -51);
-      const double* score = score_.data();
-      const CostBounds costBounds(score, labelCount, slack);
-      boundAt[h] = static_cast<int>(bounds_.size());
+      historyBounds(k, h, rowBounds_.data());
+      bounded[h] = 1;
       // Entry h * C + c continues into history nextBase + c of the next
       // token (history 0 for label order 0, and after the last token).
       const bool last = k + 1 == n;
       const int nextBase = L == 2 ? (h % token.previous) * C : 0;
       for (int c = 0; c < C; ++c) {
-        const double b = here[c] < labelCount ? costBounds.of(score[here[c]]) : inf;
-        bounds_.push_back(b);
-        const double v = reach[h] + b;
+        const double v = reach[h] + rowBounds_[c];
         double& slot = next[L == 0 || last ? 0 : nextBase + c];
         if (v < slot) slot = v;
       }
@@ -844,12 +849,12 @@ void FastLabeler::boundedPasses(double threshold) {
     const std::vector<double>& reach = prefix_[k];
     suffix_.assign(token.histories, inf);
     for (int h = 0; h < token.histories; ++h) {
-      const int at = boundAt_[k][h];
-      if (at < 0) continue;
+      if (!bounded_[k][h]) continue;
+      historyBounds(k, h, rowBounds_.data());
       bool needed = false;
       const int nextBase = t.labelOrder == 2 ? (h % token.previous) * C : 0;
       for (int c = 0; c < C; ++c) {
-        const double g = bounds_[at + c] + suffixNext_[t.labelOrder == 0 || last ? 0 : nextBase + c];
+        const double g = rowBounds_[c] + suffixNext_[t.labelOrder == 0 || last ? 0 : nextBase + c];
         if (g < suffix_[h]) suffix_[h] = g;
         if (reach[h] + g <= threshold) needed = true;
       }
@@ -961,7 +966,7 @@ void FastLabeler::prepareRange(TokenTable& sentence, int a, int b) {
   costs_.histories.resize(count_);
   costs_.at.resize(count_);
   costs_.costs.clear();
-  boundAt_.resize(count_);
+  bounded_.resize(count_);
   for (int k = 0; k < count_; ++k) {
     const int position = a + k;
     Token& token = tokens_[k];
@@ -1061,8 +1066,7 @@ void FastLabeler::releasePieceState() {
   std::vector<LabelTable>().swap(labelTables_);
   std::vector<int>().swap(labelRuns_);
   costs_ = CostBlocks();
-  std::vector<std::vector<int>>().swap(boundAt_);
-  std::vector<double>().swap(bounds_);
+  std::vector<std::vector<char>>().swap(bounded_);
   std::vector<std::vector<double>>().swap(prefix_);
   viterbi_ = BlockViterbiWork();
   base_ = 0;

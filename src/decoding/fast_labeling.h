@@ -191,6 +191,7 @@ class FastLabeler {
   double beamPathCost(int width);
   int decodeWithLegalTable(TokenTable& sentence, std::vector<int>& tagIds);
   void boundedPasses(double threshold);
+  void historyBounds(int k, int h, double* out);
   void prepareRange(TokenTable& sentence, int a, int b);
   void computeCosts(double beyond);
   bool labelInPieces(TokenTable& sentence, std::vector<int>& tagIds);
@@ -219,8 +220,10 @@ class FastLabeler {
   std::vector<std::string> baseKeys_;
   size_t keyCount_ = 0;
   CostBlocks costs_;                         // blocks of the classified histories
-  std::vector<std::vector<int>> boundAt_;    // per token and history: its cost bounds in bounds_, or -1
-  std::vector<double> bounds_;
+  std::vector<std::vector<char>> bounded_;   // per token and history: in reach of the forward pass
+  std::vector<double> rowBounds_;            // one history's bounds
+  int obsToken_ = -1;                        // the token whose observation sum obsScore_ holds
+  double obsMagnitude_ = 0.0;
   std::vector<std::vector<double>> prefix_;  // per token and history: bound of the tokens before
   std::vector<double> suffix_, suffixNext_;
   std::vector<int> greedy_, path_, ids_;
