@@ -52,7 +52,6 @@ bool readsOneWord(const _ftnind& tmpl, int& column, int& row) {
   return true;
 }
 
-
 inline uint64_t load64(const char* p) {
   uint64_t v;
   std::memcpy(&v, p, 8);
@@ -600,9 +599,17 @@ void FastLabeler::classifyHistory(int position, int history) {
   }
 }
 
+// The cost of the path in greedy_ (one entry per token), summed as the
+// decoders sum a path, from the last token back.
+double FastLabeler::chosenPathCost() const {
+  const int n = count_;
+  double cost = costs_.costs[greedy_[n - 1]];
+  for (int k = n - 2; k >= 0; --k) cost = costs_.costs[greedy_[k]] + cost;
+  return cost;
+}
+
 // Classifies the greedy path (each token's cheapest candidate after the
-// greedy choices before it) and returns its cost summed as the decoders sum
-// a path, from the last token back.
+// greedy choices before it) and returns its cost (chosenPathCost).
 double FastLabeler::greedyPathCost() {
   const int n = count_;
   const int L = tables_->labelOrder;
@@ -620,9 +627,7 @@ double FastLabeler::greedyPathCost() {
     back2 = back1;
     back1 = best;
   }
-  double cost = costs_.costs[greedy_[n - 1]];
-  for (int k = n - 2; k >= 0; --k) cost = costs_.costs[greedy_[k]] + cost;
-  return cost;
+  return chosenPathCost();
 }
 
 // Like greedyPathCost, with the cheapest of the paths a beam of `width`
@@ -673,9 +678,7 @@ double FastLabeler::beamPathCost(int width) {
     greedy_[k] = s.entry;
     si = s.back;
   }
-  double cost = costs_.costs[greedy_[n - 1]];
-  for (int k = n - 2; k >= 0; --k) cost = costs_.costs[greedy_[k]] + cost;
-  return cost;
+  return chosenPathCost();
 }
 
 namespace {
@@ -745,11 +748,6 @@ class CostBounds {
 
 }  // namespace
 
-// Forward: bounds of the costs of every history that some path below the
-// threshold may reach, and of the cheapest way to reach each history.
-// Backward: bounds of the cheapest way to finish from each entry; a history
-// with an entry whose bounded path stays within the threshold is classified.
-// Everything else keeps an infinite cost.
 // Lower bounds of the costs of history h's entries at token k (k counted
 // within the prepared tokens) into out: the costs themselves once the
 // history is classified, else bounds from its scores. The same history gives
@@ -803,8 +801,12 @@ void FastLabeler::historyBounds(int k, int h, double* out) {
     out[c] = here[c] < labelCount ? costBounds.of(score[here[c]]) : std::numeric_limits<double>::infinity();
 }
 
-// The bounds of a history are computed again on the way back instead of
-// being kept: along runs of unknown words nearly every history is in reach
+// Forward: bounds of the costs of every history that some path below the
+// threshold may reach, and of the cheapest way to reach each history.
+// Backward: bounds of the cheapest way to finish from each entry; a history
+// with an entry whose bounded path stays within the threshold is classified.
+// Everything else keeps an infinite cost. A history's bounds are computed
+// again on the way back instead of being kept: along runs of unknown words nearly every history is in reach
 // of the forward pass, and keeping a bound per entry took about a megabyte
 // per token.
 void FastLabeler::boundedPasses(double threshold) {

@@ -187,6 +187,7 @@ class FastLabeler {
   int labelRun(int position, int history, size_t labelTemplate);
   void computeScore(int position, int history, double* score);
   void classifyHistory(int position, int history);
+  double chosenPathCost() const;
   double greedyPathCost();
   double beamPathCost(int width);
   int decodeWithLegalTable(TokenTable& sentence, std::vector<int>& tagIds);
