@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "features/wordnet_lexicon.h"
+#include "features/lexicons.h"
 #include "labels/mini_string_bag.h"
 #include "labels/tag_dictionary.h"
 #include "maxent/me_model.h"
@@ -207,7 +207,7 @@ bool Annotator::load(const ModelFiles& files, const Options& options, std::strin
       error = "Error: template file " + files.taggerTemplate + " cannot be used for tagging";
       return false;
     } else if (!loadTemplateLexicons(templates, files.taggerTemplate)) {
-      // The template's lexicon (WordNet) is missing; the loader said which.
+      // A lexicon of the template set is missing; the loader said which.
       error = "Error: template file " + files.taggerTemplate + " needs a lexicon that cannot be read";
       return false;
     }

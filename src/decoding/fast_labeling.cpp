@@ -12,6 +12,7 @@
 
 #include "decoding/viterbi.h"
 #include "features/feature_generator.h"
+#include "features/chinese_lexicon.h"
 #include "features/wordnet_lexicon.h"
 
 namespace {
@@ -914,11 +915,13 @@ int FastLabeler::labelIds(TokenTable& sentence, std::vector<int>& tagIds) {
     return -1;
   }
 
-  const void* lexicon = activeWordNet();
-  if (lexicon != wordCacheLexicon_) {
+  const void* wordNet = activeWordNet();
+  const void* chinese = activeChineseLexicon();
+  if (wordNet != wordCacheWordNet_ || chinese != wordCacheChinese_) {
     wordCache_.clear();
     wordRuns_.clear();
-    wordCacheLexicon_ = lexicon;
+    wordCacheWordNet_ = wordNet;
+    wordCacheChinese_ = chinese;
   }
   const int n = static_cast<int>(sentence.size());
   rowEntry_.assign(static_cast<size_t>(n), -1);

@@ -239,7 +239,9 @@ class FastLabeler {
   std::vector<int> wordRuns_;
   std::string wordKey_;
   std::vector<long long> rowEntry_;  // per row of the sentence: its cache entry, -1 before the first look
-  const void* wordCacheLexicon_ = nullptr;  // the lexicon the cached values read
+  // The lexicons the cached values read.
+  const void* wordCacheWordNet_ = nullptr;
+  const void* wordCacheChinese_ = nullptr;
   size_t wordCacheLimit_ = size_t{1} << 16;
   std::vector<double> score_, obsScore_, exact_;
   std::vector<double> exps_;

@@ -18,7 +18,7 @@
 #include "labels/mini_string_bag.h"
 #include "labels/tag_dictionary.h"
 #include "maxent/me_model.h"
-#include "features/wordnet_lexicon.h"
+#include "features/lexicons.h"
 #include "templates/builtin_templates.h"
 #include "templates/template_reader.h"
 #include "text/line_utils.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "decoding/label_training.h"
-#include "features/wordnet_lexicon.h"
+#include "features/lexicons.h"
 #include "templates/template_reader.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "features/chinese_lexicon.h"
 #include "features/wordnet_lexicon.h"
 
 namespace {
@@ -114,6 +115,44 @@ void wordNetValue(const std::string& s, bool base, std::string& value) {
   value = WordNetLexicon::categoryText(base ? lexicon->baseCategories(word) : lexicon->categories(word));
 }
 
+// Values of the Chinese word list. Words are looked up as they stand (GBK).
+void chineseLexiconValue(const std::string& s, int code, std::string& value) {
+  const ChineseLexicon* lexicon = activeChineseLexicon();
+  if (lexicon == nullptr) {
+    value = "?";  // no lexicon loaded: the commands refuse such a set before this
+    return;
+  }
+  if (code == kZhLexCode || code == kZhLexCountCode) {
+    const ChineseLexicon::Entry* e = lexicon->find(s);
+    if (e == nullptr)
+      value = "0";
+    else if (code == kZhLexCode)
+      value = lexicon->tagText(*e);
+    else
+      value = std::to_string(std::to_string(e->count).size());
+    return;
+  }
+  // Longest proper final (head) or initial part that the list holds.
+  std::vector<std::string> chars;
+  splitHanzi(s, chars);
+  if (chars.size() < 2) {
+    value = "_";
+    return;
+  }
+  const bool head = code == kZhLexHeadCode;
+  std::string part;
+  for (size_t n = chars.size() - 1; n >= 1; --n) {
+    part.clear();
+    const size_t begin = head ? chars.size() - n : 0;
+    for (size_t i = begin; i < begin + n; ++i) part += chars[i];
+    if (const ChineseLexicon::Entry* e = lexicon->find(part)) {
+      value = lexicon->tagText(*e);
+      return;
+    }
+  }
+  value = "0";
+}
+
 void gbkAffix(const std::string& s, size_t n, bool prefix, std::string& value) {
   std::vector<std::string> chars;
   splitHanzi(s, chars);
@@ -132,6 +171,7 @@ bool isSpellingCode(int code) {
   switch (code) {
     case kPrefixCode: case kSuffixCode: case kShapeCode: case kShortShapeCode: case kHyphenFirstCode:
     case kHyphenLastCode: case kCapStartCode: case kCharFlagsCode: case kWordNetCode: case kWordNetBaseCode:
+    case kZhLexCode: case kZhLexCountCode: case kZhLexHeadCode: case kZhLexFirstCode:
     case kChnPrefixCode: case kChnSuffixCode:
       return true;
     default:
@@ -140,6 +180,8 @@ bool isSpellingCode(int code) {
 }
 
 bool isWordNetCode(int code) { return code == kWordNetCode || code == kWordNetBaseCode; }
+
+bool isChineseLexiconCode(int code) { return code >= kZhLexCode && code <= kZhLexFirstCode; }
 
 void spellingValue(const FeatureCallContext& c, const _ft& item, int row, std::string& value) {
   const std::string* s = c.cell(row, item.column);
@@ -182,6 +224,12 @@ void spellingValue(const FeatureCallContext& c, const _ft& item, int row, std::s
     case kWordNetCode:
     case kWordNetBaseCode:
       wordNetValue(*s, item.valueFunction == kWordNetBaseCode, value);
+      return;
+    case kZhLexCode:
+    case kZhLexCountCode:
+    case kZhLexHeadCode:
+    case kZhLexFirstCode:
+      chineseLexiconValue(*s, item.valueFunction, value);
       return;
     case kChnPrefixCode:
     case kChnSuffixCode:

@@ -1,7 +1,7 @@
 // Spelling and lexicon value functions of the template language, codes
 // 200-239: what a word looks like (prefixes, suffixes, shape, hyphen parts,
-// capitalisation by place) and which parts of speech WordNet allows it, for
-// words the tag dictionary does not know. Internal to the feature library;
+// capitalisation by place) and which parts of speech WordNet or the Chinese
+// word list allow it, for words the tag dictionary does not know. Internal to the feature library;
 // the names and values are listed in the README.
 #ifndef KORVANE_FEATURES_SPELLING_FUNCTIONS_H
 #define KORVANE_FEATURES_SPELLING_FUNCTIONS_H
@@ -22,6 +22,10 @@ enum SpellingCode {
   kCharFlagsCode = 207,    // which kinds of bytes the word holds
   kWordNetCode = 210,      // WordNet categories of the word itself
   kWordNetBaseCode = 211,  // WordNet categories of the word's inflected readings
+  kZhLexCode = 212,         // tag of the word in the Chinese word list, "0" if absent
+  kZhLexCountCode = 213,    // digits of the word's count there (a log10 class), "0" if absent
+  kZhLexHeadCode = 214,     // tag of the longest listed proper final part, "0" if none
+  kZhLexFirstCode = 215,    // tag of the longest listed proper initial part, "0" if none
   kChnPrefixCode = 220,    // chnprefixN: first N GBK characters
   kChnSuffixCode = 221,    // chnsuffixN: last N GBK characters
 };
@@ -30,6 +34,8 @@ bool isSpellingCode(int code);
 
 // True for the codes whose values come from the WordNet lexicon.
 bool isWordNetCode(int code);
+// True for the codes whose values come from the Chinese word list.
+bool isChineseLexiconCode(int code);
 
 // Item value of a spelling or lexicon function at row (the navigation result
 // plus the item's offset); value is replaced.

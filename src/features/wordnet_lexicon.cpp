@@ -6,7 +6,6 @@
 #include <memory>
 #include <mutex>
 
-#include "features/spelling_functions.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -174,13 +173,7 @@ bool loadWordNet(const std::string& dir) {
 
 const WordNetLexicon* activeWordNet() { return gActive.load(); }
 
-bool loadLexicon(const std::string& name) {
-  const std::string lower = lowcaseIt(name);
-  if (lower.empty() || lower == "none") return true;
-  if (lower != "wordnet") {
-    std::fprintf(stderr, "Error: unknown lexicon '%s' (known: wordnet).\n", name.c_str());
-    return false;
-  }
+bool loadDefaultWordNet() {
   {
     std::lock_guard<std::mutex> lock(loadMutex());
     if (gDefault != nullptr) {
@@ -192,18 +185,4 @@ bool loadLexicon(const std::string& name) {
   std::lock_guard<std::mutex> lock(loadMutex());
   gDefault = gActive.load();
   return true;
-}
-
-std::string lexiconOfTemplates(const std::vector<_ftnind>& templates) {
-  for (const _ftnind& t : templates)
-    for (const _ft& item : t.items)
-      if (isWordNetCode(item.valueFunction)) return "wordnet";
-  return "";
-}
-
-bool loadTemplateLexicons(const std::vector<_ftnind>& templates, const std::string& templatePath) {
-  const std::string name = lexiconOfTemplates(templates);
-  if (name.empty() || loadLexicon(name)) return true;
-  std::fprintf(stderr, "Error: template file %s needs the %s lexicon.\n", templatePath.c_str(), name.c_str());
-  return false;
 }

@@ -5,8 +5,8 @@
 //
 // Feature values read the lexicon that is active process-wide. Load it before
 // tagging or training starts (threads then only read it); a template set that
-// uses the WordNet functions is refused by loadTemplateLexicons when WordNet
-// cannot be read, so no model is trained or applied with empty values.
+// uses the WordNet functions is refused by loadTemplateLexicons (lexicons.h)
+// when WordNet cannot be read, so no model is trained or applied with empty values.
 #ifndef KORVANE_FEATURES_WORDNET_LEXICON_H
 #define KORVANE_FEATURES_WORDNET_LEXICON_H
 
@@ -14,8 +14,6 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
-
-#include "templates/template_types.h"
 
 class WordNetLexicon {
  public:
@@ -55,18 +53,7 @@ bool loadWordNet(const std::string& dir);
 // The active lexicon, null before one is loaded.
 const WordNetLexicon* activeWordNet();
 
-// Loads the lexicon a model's manifest names: "wordnet" (from
-// wordNetDirectory(), once per process), or "none" / "" (nothing to load).
-// False, after an "Error: ..." message, for any other name or when the
-// lexicon cannot be read.
-bool loadLexicon(const std::string& name);
-
-// The lexicon a template set needs: "wordnet" when an item uses a WordNet
-// function, "" when none.
-std::string lexiconOfTemplates(const std::vector<_ftnind>& templates);
-
-// Loads what lexiconOfTemplates names; false, after an "Error: ..." message
-// naming the template file, when it cannot be read.
-bool loadTemplateLexicons(const std::vector<_ftnind>& templates, const std::string& templatePath);
+// Loads wordNetDirectory() once per process and makes it active.
+bool loadDefaultWordNet();
 
 #endif

@@ -132,6 +132,10 @@ const StepName kStepNames[] = {
     {"charflags", 207},
     {"wordnet", 210},
     {"wordnetbase", 211},
+    {"zhlex", 212},
+    {"zhlexcount", 213},
+    {"zhlexhead", 214},
+    {"zhlexfirst", 215},
     {"chnprefix", 220},
     {"chnsuffix", 221},
     // Dependency-parser features (240-279, templates/parser_step_codes.h):

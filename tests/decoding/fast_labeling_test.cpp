@@ -14,6 +14,7 @@
 
 #include "decoding/labeling.h"
 #include "decoding/line_sequences.h"
+#include "features/lexicons.h"
 #include "features/wordnet_lexicon.h"
 #include "labels/tag_dictionary.h"
 #include "templates/builtin_templates.h"

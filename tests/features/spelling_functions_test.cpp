@@ -10,9 +10,12 @@
 #include <vector>
 
 #include "feature_test_util.h"
+#include "features/chinese_lexicon.h"
+#include "features/lexicons.h"
 #include "features/wordnet_lexicon.h"
 #include "templates/template_reader.h"
 #include "test_files.h"
+#include "text/gbk.h"
 
 using namespace ktest;
 
@@ -142,6 +145,19 @@ TEST(SpellingFunctions, LexiconNamesAndTheLexiconATemplateSetNeeds) {
   std::vector<_ftnind> lexical = plain;
   lexical.push_back(itemTemplate("x.wordnetbase[1,0]"));
   EXPECT_EQ(lexiconOfTemplates(lexical), "wordnet");
+  std::vector<_ftnind> both = lexical;
+  both.push_back(itemTemplate("x.zhlexhead[0,0]"));
+  EXPECT_EQ(lexiconOfTemplates(both), "wordnet,jieba");
+  EXPECT_EQ(lexiconOfTemplates({itemTemplate("x.zhlex[-1,0]")}), "jieba");
+
+  // The Chinese word list where there is none, alone and after WordNet.
+  setenv("KORVANE_ZH_LEXICON", (testing::TempDir() + "no-such-list.txt").c_str(), 1);
+  for (const char* names : {"jieba", "none, Jieba"}) {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadLexicon(names)) << names;
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Error: Chinese lexicon: cannot open"), std::string::npos);
+  }
+  unsetenv("KORVANE_ZH_LEXICON");
 
   // WordNet where there is none: the set is refused, naming its file.
   setenv("WNSEARCHDIR", (testing::TempDir() + "no-such-folder").c_str(), 1);
@@ -150,6 +166,68 @@ TEST(SpellingFunctions, LexiconNamesAndTheLexiconATemplateSetNeeds) {
   const std::string err = testing::internal::GetCapturedStderr();
   unsetenv("WNSEARCHDIR");
   EXPECT_NE(err.find("Error: template file lexical.template needs the wordnet lexicon."), std::string::npos) << err;
+}
+
+std::string gbkOf(const std::string& utf8) {
+  GbkConverter c;
+  std::string out, fault;
+  EXPECT_TRUE(c.toGbk(utf8, out, fault)) << fault;
+  return out;
+}
+
+TEST(SpellingFunctions, ChineseWordListTagsCountsAndListedParts) {
+  const std::string dir = testing::TempDir();
+  // A tab, a missing tag and a word GBK cannot hold (left out) are all read.
+  writeFile(dir + "zh-words.txt",
+            "\xE7\xAE\xA1\xE7\x90\x86 2500 vn\n"                        // 管理
+            "\xE7\xAE\xA1\xE7\x90\x86\xE5\x91\x98 120\tn\n"         // 管理员
+            "\xE5\x91\x98 7 ng\n"                                         // 员
+            "\xE6\x95\xB0\xE6\x8D\xAE 9000 n\n"                        // 数据
+            "\xF0\x9F\x98\x80 3 x\n"                                     // an emoji
+            "\n"
+            "AT&T 3\n");
+  ASSERT_TRUE(loadChineseLexicon(dir + "zh-words.txt"));
+  ASSERT_NE(activeChineseLexicon(), nullptr);
+  EXPECT_EQ(activeChineseLexicon()->size(), 5u);
+  // 数据管理员, 管理员, 员, 管理, AT&T, 数
+  const std::vector<std::string> s = {gbkOf("\xE6\x95\xB0\xE6\x8D\xAE\xE7\xAE\xA1\xE7\x90\x86\xE5\x91\x98"),
+                                      gbkOf("\xE7\xAE\xA1\xE7\x90\x86\xE5\x91\x98"),
+                                      gbkOf("\xE5\x91\x98"),
+                                      gbkOf("\xE7\xAE\xA1\xE7\x90\x86"),
+                                      "AT&T",
+                                      gbkOf("\xE6\x95\xB0")};
+  const struct {
+    int position;
+    const char *tag, *count, *head, *first;
+  } cases[] = {{0, "0", "0", "n", "n"},   {1, "n", "3", "ng", "vn"}, {2, "ng", "1", "_", "_"},
+               {3, "vn", "4", "0", "0"},  {4, "_", "1", "0", "0"},   {5, "0", "0", "_", "_"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(valueAt(s, "x.zhlex[0,0]", c.position), c.tag) << c.position;
+    EXPECT_EQ(valueAt(s, "x.zhlexcount[0,0]", c.position), c.count) << c.position;
+    EXPECT_EQ(valueAt(s, "x.zhlexhead[0,0]", c.position), c.head) << c.position;
+    EXPECT_EQ(valueAt(s, "x.zhlexfirst[0,0]", c.position), c.first) << c.position;
+  }
+  EXPECT_EQ(valueAt(s, "x.zhlex[1,0]", 5), "-");
+
+  // Faults name the file and the line.
+  const struct {
+    const char* text;
+    const char* message;
+  } faults[] = {{"\xE5\x91\x98 7 ng\nword\n", "zh-bad.txt line 2: expected 'word count [tag]'"},
+                {"word -3 n\n", "line 1: expected"},
+                {"word 3 n extra\n", "line 1: expected"},
+                {"\n\n", "no word in"}};
+  for (const auto& f : faults) {
+    writeFile(dir + "zh-bad.txt", f.text);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadChineseLexicon(dir + "zh-bad.txt"));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(std::string("Error: Chinese lexicon: ")), std::string::npos) << err;
+    EXPECT_NE(err.find(f.message), std::string::npos) << err;
+  }
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(loadChineseLexicon(dir + "no-such-list.txt"));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot open"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+// The lexicons a template set can read at run time, by name: "wordnet"
+// (English, wordnet_lexicon.h) and "jieba" (Chinese, chinese_lexicon.h). A
+// model's manifest names the ones its templates need, comma-separated.
+#ifndef KORVANE_FEATURES_LEXICONS_H
+#define KORVANE_FEATURES_LEXICONS_H
+
+#include <string>
+#include <vector>
+
+#include "templates/template_types.h"
+
+// Loads the lexicons a manifest names ("wordnet", "jieba", both as
+// "wordnet,jieba"; "none" or "" loads nothing), each once per process.
+// False, after an "Error: ..." message, for an unknown name or when a
+// lexicon cannot be read.
+bool loadLexicon(const std::string& names);
+
+// The lexicons a template set needs, comma-separated in that order; "" when
+// none.
+std::string lexiconOfTemplates(const std::vector<_ftnind>& templates);
+
+// Loads what lexiconOfTemplates names; false, after an "Error: ..." message
+// naming the template file, when one cannot be read.
+bool loadTemplateLexicons(const std::vector<_ftnind>& templates, const std::string& templatePath);
+
+#endif
