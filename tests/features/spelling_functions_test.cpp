@@ -177,13 +177,15 @@ std::string gbkOf(const std::string& utf8) {
 
 TEST(SpellingFunctions, ChineseWordListTagsCountsAndListedParts) {
   const std::string dir = testing::TempDir();
-  // A tab, a missing tag and a word GBK cannot hold (left out) are all read.
+  // A tab, a missing tag, a word GBK cannot hold and one that is no UTF-8
+  // (both left out) are all read.
   writeFile(dir + "zh-words.txt",
             "\xE7\xAE\xA1\xE7\x90\x86 2500 vn\n"                        // 管理
             "\xE7\xAE\xA1\xE7\x90\x86\xE5\x91\x98 120\tn\n"         // 管理员
             "\xE5\x91\x98 7 ng\n"                                         // 员
             "\xE6\x95\xB0\xE6\x8D\xAE 9000 n\n"                        // 数据
             "\xF0\x9F\x98\x80 3 x\n"                                     // an emoji
+            "\xE5\x91 3 x\n"                                               // cut short
             "\n"
             "AT&T 3\n");
   ASSERT_TRUE(loadChineseLexicon(dir + "zh-words.txt"));
