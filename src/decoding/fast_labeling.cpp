@@ -408,7 +408,8 @@ FastLabeler::FastLabeler(const ME_Model& model, const std::vector<_ftnind>& temp
 
 FastLabeler::FastLabeler(const FastLabeler& other)
     : tables_(other.tables_), templates_(other.templates_), legalTable_(other.legalTable_), skipping_(other.skipping_),
-      piecesFrom_(other.piecesFrom_), minPiece_(other.minPiece_) {}
+      piecesFrom_(other.piecesFrom_), minPiece_(other.minPiece_), streamingFrom_(other.streamingFrom_),
+      wordCacheLimit_(other.wordCacheLimit_) {}
 
 FastLabeler::~FastLabeler() = default;
 
@@ -581,18 +582,22 @@ void FastLabeler::computeScore(int position, int history, double* score) {
 
 // The costs of every candidate of one history, as labelSeqIt computes them.
 void FastLabeler::classifyHistory(int position, int history) {
+  const Token& token = tokens_[position - base_];
+  const int at = static_cast<int>(costs_.costs.size());
+  costs_.at[position - base_][history] = at;
+  costs_.costs.resize(costs_.costs.size() + static_cast<size_t>(token.candidates));
+  classifyInto(position, history, costs_.costs.data() + at);
+}
+
+void FastLabeler::classifyInto(int position, int history, double* row) {
   const FastLabelTables& t = *tables_;
   const int labelCount = t.index.labelCount();
   const Token& token = tokens_[position - base_];
   const std::vector<int>& here = *candidates_[position];
-  const int at = static_cast<int>(costs_.costs.size());
-  costs_.at[position - base_][history] = at;
-  costs_.costs.resize(costs_.costs.size() + static_cast<size_t>(token.candidates));
   ++classifications_;
   double* score = exact_.data();
   computeScore(position, history, score);
   const double sum = fastExponentials(score, labelCount, exps_.data());
-  double* row = costs_.costs.data() + at;
   for (int c = 0; c < token.candidates; ++c) {
     const int tag = here[c];
     const double p = tag < labelCount ? exps_[tag] / sum : 0.0;
@@ -947,6 +952,10 @@ int FastLabeler::labelIds(TokenTable& sentence, std::vector<int>& tagIds) {
 
   if (n >= piecesFrom_ && labelCount > 0 && legalTable_.empty() && labelInPieces(sentence, tagIds)) return 1;
 
+  if (labelCount > 0 && legalTable_.empty() && rangeEntries(0, n) >= streamingFrom_) {
+    BlockViterbiPiece whole;
+    if (decodeStreaming(sentence, 0, n, whole, tagIds)) return 1;
+  }
   prepareRange(sentence, 0, n);
   computeCosts(0.0);
   if (!legalTable_.empty()) return decodeWithLegalTable(sentence, tagIds);
@@ -956,8 +965,9 @@ int FastLabeler::labelIds(TokenTable& sentence, std::vector<int>& tagIds) {
   return 1;
 }
 
-// Per-token state for tokens [a, b) of the sentence, indexed from a.
-void FastLabeler::prepareRange(TokenTable& sentence, int a, int b) {
+// Per-token state for tokens [a, b) of the sentence, indexed from a; the
+// blocks of the cost matrix too unless the range is streamed.
+void FastLabeler::prepareRange(TokenTable& sentence, int a, int b, bool blocks) {
   const int L = tables_->labelOrder;
   base_ = a;
   count_ = b - a;
@@ -982,7 +992,10 @@ void FastLabeler::prepareRange(TokenTable& sentence, int a, int b) {
     labelFeatureRuns(sentence, position);
     costs_.candidates[k] = token.candidates;
     costs_.histories[k] = token.histories;
-    costs_.at[k].assign(token.histories, -1);
+    if (blocks)
+      costs_.at[k].assign(token.histories, -1);
+    else
+      std::vector<int>().swap(costs_.at[k]);
   }
 }
 
@@ -1055,12 +1068,143 @@ bool FastLabeler::labelInPieces(TokenTable& sentence, std::vector<int>& tagIds) 
     piece.last = b == n;
     piece.nextCost = piece.firstCost;
     piece.nextEntry = piece.firstEntry;
+    if (rangeEntries(a, b) >= streamingFrom_) {
+      if (!decodeStreaming(sentence, a, b, piece, tagIds)) return false;
+      continue;
+    }
     prepareRange(sentence, a, b);
     computeCosts(piece.last ? 0.0 : piece.nextCost);
     if (!blockViterbiPiece(costs_, piece, path_, viterbi_)) return false;
     for (int k = 0; k < count_; ++k) tagIds[a + k] = (*candidates_[a + k])[path_[k]];
   }
   // The pieces' state is large for long pieces; let it go.
+  releasePieceState();
+  return true;
+}
+
+// Entries of the cost matrix of tokens [a, b) if every history had a block.
+size_t FastLabeler::rangeEntries(int a, int b) const {
+  const int L = tables_->labelOrder;
+  size_t entries = 0;
+  for (int k = a; k < b; ++k) {
+    const size_t histories = static_cast<size_t>(L >= 1 ? candidateCount(k - 1) : 1) *
+                             static_cast<size_t>(L >= 2 ? candidateCount(k - 2) : 1);
+    entries += histories * static_cast<size_t>(candidateCount(k));
+  }
+  return entries;
+}
+
+// Tokens [a, b) decoded as blockViterbiPiece decodes their full matrix, the
+// costs made token by token from the last back: its completions need only
+// the next token's, and its path only, per history of the next token, the
+// entry of least completion (the path's completions are finite, so every
+// entry on it continues with that one). Token 0 of the sentence under the
+// second-order decoder keeps its continuation by sum instead, per entry.
+// False, tagIds untouched, when no path of finite cost runs through the
+// range; the caller then decodes as before.
+bool FastLabeler::decodeStreaming(TokenTable& sentence, int a, int b, BlockViterbiPiece& piece,
+                                  std::vector<int>& tagIds) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const int L = tables_->labelOrder;
+  prepareRange(sentence, a, b, false);
+  const int n = count_;
+  keptAt_.assign(static_cast<size_t>(n), 0);
+  kept_.clear();
+  for (int k = 0; k + 1 < n; ++k) {
+    keptAt_[k] = kept_.size();
+    kept_.resize(kept_.size() + static_cast<size_t>(tokens_[k + 1].histories), -1);
+  }
+  for (int k = n - 1; k >= 0; --k) {
+    const Token& token = tokens_[k];
+    const int C = token.candidates, H = token.histories;
+    streamRow_.resize(static_cast<size_t>(C));
+    streamHere_.assign(static_cast<size_t>(H) * C, inf);
+    const bool bySum = L == 2 && k == 0 && piece.first && n > 1;
+    int nextC = 0, nextH = 1;
+    if (k + 1 < n) {
+      nextC = tokens_[k + 1].candidates;
+      nextH = tokens_[k + 1].histories;
+      // The entry of least completion per history of the next token, the first of equals.
+      int* kept = kept_.data() + keptAt_[k];
+      for (int hn = 0; hn < nextH; ++hn) {
+        double least = inf;
+        for (int c2 = 0; c2 < nextC; ++c2) {
+          const double v = streamAfter_[static_cast<size_t>(hn) * nextC + c2];
+          if (v < least) {
+            least = v;
+            kept[hn] = hn * nextC + c2;
+          }
+        }
+      }
+    }
+    if (bySum) firstNext_.assign(static_cast<size_t>(C), 0);
+    for (int h = 0; h < H; ++h) {
+      classifyInto(base_ + k, h, streamRow_.data());
+      const int nextBase = k + 1 < n ? static_cast<int>((static_cast<long long>(h) * C) % nextH) : 0;
+      for (int c = 0; c < C; ++c) {
+        const double cost = streamRow_[c];
+        double& completion = streamHere_[static_cast<size_t>(h) * C + c];
+        if (k + 1 == n) {
+          if (piece.last)
+            completion = cost;
+          else if (cost + piece.nextCost < inf)
+            completion = cost + piece.nextCost;
+          continue;
+        }
+        const int hn = L == 0 ? 0 : nextBase + c;
+        if (bySum) {
+          double bestSum = inf;
+          for (int c2 = 0; c2 < nextC; ++c2) {
+            const double sum = cost + streamAfter_[static_cast<size_t>(hn) * nextC + c2];
+            if (sum < bestSum) {
+              bestSum = sum;
+              firstNext_[c] = hn * nextC + c2;
+            }
+          }
+          completion = bestSum;
+          continue;
+        }
+        const int keptEntry = kept_[keptAt_[k] + hn];
+        if (keptEntry < 0) continue;
+        const double sum = cost + streamAfter_[keptEntry];
+        if (sum < inf) completion = sum;
+      }
+    }
+    streamHere_.swap(streamAfter_);
+  }
+  // Token a has one history (a piece starts there, or the sentence does).
+  int start = 0;
+  double best = inf;
+  for (int c = 0; c < tokens_[0].candidates; ++c) {
+    if (streamAfter_[c] < best) {
+      best = streamAfter_[c];
+      start = c;
+    }
+  }
+  if (!(best < inf)) {
+    releasePieceState();
+    return false;
+  }
+  if (!piece.first) {
+    piece.firstCost = best;
+    piece.firstEntry = start;
+  }
+  tagIds.resize(tokenCount_);
+  long long entry = start;
+  for (int k = 0; k < n; ++k) {
+    const int C = tokens_[k].candidates;
+    const int c = static_cast<int>(entry % C);
+    tagIds[a + k] = (*candidates_[a + k])[c];
+    if (k + 1 == n) break;
+    if (L == 2 && k == 0 && piece.first) {
+      entry = firstNext_[c];
+      continue;
+    }
+    const int h = static_cast<int>(entry / C);
+    const int nextH = tokens_[k + 1].histories;
+    const int hn = L == 0 ? 0 : static_cast<int>((static_cast<long long>(h) * C) % nextH) + c;
+    entry = kept_[keptAt_[k] + hn];
+  }
   releasePieceState();
   return true;
 }
@@ -1074,6 +1218,11 @@ void FastLabeler::releasePieceState() {
   std::vector<std::vector<char>>().swap(bounded_);
   std::vector<std::vector<double>>().swap(prefix_);
   viterbi_ = BlockViterbiWork();
+  std::vector<double>().swap(streamRow_);
+  std::vector<double>().swap(streamHere_);
+  std::vector<double>().swap(streamAfter_);
+  std::vector<int>().swap(kept_);
+  std::vector<size_t>().swap(keptAt_);
   base_ = 0;
   count_ = 0;
 }

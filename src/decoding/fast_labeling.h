@@ -154,6 +154,15 @@ class FastLabeler {
     minPiece_ = minPiece < 1 ? 1 : minPiece;
   }
 
+  // Ranges (a piece, or the whole sentence) whose cost matrix would hold at
+  // least `entries` costs are decoded streaming: every history is
+  // classified (no skipping), each token's costs when the backward pass
+  // reaches it, and only the choices along the way are kept, so a long run
+  // of words with many candidates takes a few small arrays per token, not
+  // its whole matrix. The same tags; lastCosts() is then empty.
+  static constexpr size_t kStreamingFrom = size_t{1} << 24;
+  void setStreamingFrom(size_t entries) { streamingFrom_ = entries < 1 ? 1 : entries; }
+
   // Distinct words whose features are kept (per labeler) before the store
   // starts afresh.
   void setWordCacheLimit(size_t words) { wordCacheLimit_ = words < 1 ? 1 : words; }
@@ -187,13 +196,16 @@ class FastLabeler {
   int labelRun(int position, int history, size_t labelTemplate);
   void computeScore(int position, int history, double* score);
   void classifyHistory(int position, int history);
+  void classifyInto(int position, int history, double* row);
+  size_t rangeEntries(int a, int b) const;
+  bool decodeStreaming(TokenTable& sentence, int a, int b, BlockViterbiPiece& piece, std::vector<int>& tagIds);
   double chosenPathCost() const;
   double greedyPathCost();
   double beamPathCost(int width);
   int decodeWithLegalTable(TokenTable& sentence, std::vector<int>& tagIds);
   void boundedPasses(double threshold);
   void historyBounds(int k, int h, double* out);
-  void prepareRange(TokenTable& sentence, int a, int b);
+  void prepareRange(TokenTable& sentence, int a, int b, bool blocks = true);
   void computeCosts(double beyond);
   bool labelInPieces(TokenTable& sentence, std::vector<int>& tagIds);
   void releasePieceState();
@@ -205,6 +217,7 @@ class FastLabeler {
   std::vector<CMiniStringBag> legalTable_;  // the decoders take it non-const
   bool skipping_ = true;
   int piecesFrom_ = 1, minPiece_ = 1;
+  size_t streamingFrom_ = kStreamingFrom;
 
   // Per sentence.
   int tokenCount_ = 0;
@@ -229,6 +242,12 @@ class FastLabeler {
   std::vector<double> suffix_, suffixNext_;
   std::vector<int> greedy_, path_, ids_;
   BlockViterbiWork viterbi_;
+  // Streaming: one token's costs, the completions of the token and of the
+  // one after, and per token the entry each history of the next token
+  // continues with (at keptAt_[k] in kept_).
+  std::vector<double> streamRow_, streamHere_, streamAfter_;
+  std::vector<int> kept_, firstNext_;
+  std::vector<size_t> keptAt_;
 
   // Scratch.
   std::vector<std::string> keys_;

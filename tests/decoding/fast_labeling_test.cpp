@@ -80,6 +80,17 @@ void expectSameLabelling(TokenTable sentence, Tags& tagList, TemplateSet& set, M
   const int pieceResult = fast.label(sentence, pieceTags);
   ASSERT_EQ(pieceResult, refResult) << what << " (in pieces)";
   ASSERT_EQ(pieceTags, refTags) << what << " (in pieces)";
+  // Every range streamed, the sentence whole and in pieces: the same tags.
+  fast.setStreamingFrom(1);
+  for (int pieces : {std::numeric_limits<int>::max(), 1}) {
+    Tags streamTags = {"untouched"};
+    fast.setPieces(pieces);
+    const int streamResult = fast.label(sentence, streamTags);
+    ASSERT_EQ(streamResult, refResult) << what << " (streamed, pieces from " << pieces << ")";
+    ASSERT_EQ(streamTags, refTags) << what << " (streamed, pieces from " << pieces << ")";
+  }
+  fast.setPieces(1);
+  fast.setStreamingFrom(FastLabeler::kStreamingFrom);
 }
 
 // ---------------------------------------------------------------- random worlds
