@@ -13,6 +13,7 @@
 #include "decoding/viterbi.h"
 #include "features/feature_generator.h"
 #include "features/chinese_lexicon.h"
+#include "features/word_list.h"
 #include "features/wordnet_lexicon.h"
 
 namespace {
@@ -922,11 +923,13 @@ int FastLabeler::labelIds(TokenTable& sentence, std::vector<int>& tagIds) {
 
   const void* wordNet = activeWordNet();
   const void* chinese = activeChineseLexicon();
-  if (wordNet != wordCacheWordNet_ || chinese != wordCacheChinese_) {
+  const void* words = activeWordList();
+  if (wordNet != wordCacheWordNet_ || chinese != wordCacheChinese_ || words != wordCacheWords_) {
     wordCache_.clear();
     wordRuns_.clear();
     wordCacheWordNet_ = wordNet;
     wordCacheChinese_ = chinese;
+    wordCacheWords_ = words;
   }
   const int n = static_cast<int>(sentence.size());
   rowEntry_.assign(static_cast<size_t>(n), -1);

@@ -261,6 +261,7 @@ class FastLabeler {
   // The lexicons the cached values read.
   const void* wordCacheWordNet_ = nullptr;
   const void* wordCacheChinese_ = nullptr;
+  const void* wordCacheWords_ = nullptr;
   size_t wordCacheLimit_ = size_t{1} << 16;
   std::vector<double> score_, obsScore_, exact_;
   std::vector<double> exps_;

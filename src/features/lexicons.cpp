@@ -4,6 +4,7 @@
 
 #include "features/chinese_lexicon.h"
 #include "features/spelling_functions.h"
+#include "features/word_list.h"
 #include "features/wordnet_lexicon.h"
 #include "text/line_utils.h"
 
@@ -21,8 +22,10 @@ bool loadLexicon(const std::string& names) {
       if (!loadDefaultWordNet()) return false;
     } else if (name == "jieba") {
       if (!loadDefaultChineseLexicon()) return false;
+    } else if (name == "words") {
+      if (!loadDefaultWordList()) return false;
     } else {
-      std::fprintf(stderr, "Error: unknown lexicon '%s' (known: wordnet, jieba).\n", name.c_str());
+      std::fprintf(stderr, "Error: unknown lexicon '%s' (known: wordnet, jieba, words).\n", name.c_str());
       return false;
     }
   }
@@ -30,14 +33,18 @@ bool loadLexicon(const std::string& names) {
 }
 
 std::string lexiconOfTemplates(const std::vector<_ftnind>& templates) {
-  bool wordNet = false, chinese = false;
+  bool wordNet = false, chinese = false, words = false;
   for (const _ftnind& t : templates)
     for (const _ft& item : t.items) {
       wordNet = wordNet || isWordNetCode(item.valueFunction);
       chinese = chinese || isChineseLexiconCode(item.valueFunction);
+      words = words || isWordListCode(item.valueFunction);
     }
-  if (wordNet && chinese) return "wordnet,jieba";
-  return wordNet ? "wordnet" : chinese ? "jieba" : "";
+  std::string names;
+  for (const auto& used : {std::make_pair(wordNet, "wordnet"), std::make_pair(chinese, "jieba"),
+                           std::make_pair(words, "words")})
+    if (used.first) names += (names.empty() ? "" : ",") + std::string(used.second);
+  return names;
 }
 
 bool loadTemplateLexicons(const std::vector<_ftnind>& templates, const std::string& templatePath) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "features/chinese_lexicon.h"
+#include "features/word_list.h"
 #include "features/wordnet_lexicon.h"
 
 namespace {
@@ -171,7 +172,7 @@ bool isSpellingCode(int code) {
   switch (code) {
     case kPrefixCode: case kSuffixCode: case kShapeCode: case kShortShapeCode: case kHyphenFirstCode:
     case kHyphenLastCode: case kCapStartCode: case kCharFlagsCode: case kWordNetCode: case kWordNetBaseCode:
-    case kZhLexCode: case kZhLexCountCode: case kZhLexHeadCode: case kZhLexFirstCode:
+    case kZhLexCode: case kZhLexCountCode: case kZhLexHeadCode: case kZhLexFirstCode: case kWordListCode:
     case kChnPrefixCode: case kChnSuffixCode:
       return true;
     default:
@@ -182,6 +183,8 @@ bool isSpellingCode(int code) {
 bool isWordNetCode(int code) { return code == kWordNetCode || code == kWordNetBaseCode; }
 
 bool isChineseLexiconCode(int code) { return code >= kZhLexCode && code <= kZhLexFirstCode; }
+
+bool isWordListCode(int code) { return code == kWordListCode; }
 
 void spellingValue(const FeatureCallContext& c, const _ft& item, int row, std::string& value) {
   const std::string* s = c.cell(row, item.column);
@@ -231,6 +234,11 @@ void spellingValue(const FeatureCallContext& c, const _ft& item, int row, std::s
     case kZhLexFirstCode:
       chineseLexiconValue(*s, item.valueFunction, value);
       return;
+    case kWordListCode: {
+      const WordList* list = activeWordList();
+      value = list == nullptr ? "?" : list->classOf(*s);  // no list: the commands refuse such a set first
+      return;
+    }
     case kChnPrefixCode:
     case kChnSuffixCode:
       gbkAffix(*s, lengthArgument(item), item.valueFunction == kChnPrefixCode, value);

@@ -26,6 +26,7 @@ enum SpellingCode {
   kZhLexCountCode = 213,    // digits of the word's count there (a log10 class), "0" if absent
   kZhLexHeadCode = 214,     // tag of the longest listed proper final part, "0" if none
   kZhLexFirstCode = 215,    // tag of the longest listed proper initial part, "0" if none
+  kWordListCode = 216,      // case of the word in the English word list: C, l, Cl or 0
   kChnPrefixCode = 220,    // chnprefixN: first N GBK characters
   kChnSuffixCode = 221,    // chnsuffixN: last N GBK characters
 };
@@ -36,6 +37,8 @@ bool isSpellingCode(int code);
 bool isWordNetCode(int code);
 // True for the codes whose values come from the Chinese word list.
 bool isChineseLexiconCode(int code);
+// True for the code whose value comes from the English word list.
+bool isWordListCode(int code);
 
 // Item value of a spelling or lexicon function at row (the navigation result
 // plus the item's offset); value is replaced.

@@ -136,6 +136,7 @@ const StepName kStepNames[] = {
     {"zhlexcount", 213},
     {"zhlexhead", 214},
     {"zhlexfirst", 215},
+    {"wordlist", 216},
     {"chnprefix", 220},
     {"chnsuffix", 221},
     // Dependency-parser features (240-279, templates/parser_step_codes.h):

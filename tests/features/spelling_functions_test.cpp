@@ -12,6 +12,7 @@
 #include "feature_test_util.h"
 #include "features/chinese_lexicon.h"
 #include "features/lexicons.h"
+#include "features/word_list.h"
 #include "features/wordnet_lexicon.h"
 #include "templates/template_reader.h"
 #include "test_files.h"
@@ -149,6 +150,8 @@ TEST(SpellingFunctions, LexiconNamesAndTheLexiconATemplateSetNeeds) {
   both.push_back(itemTemplate("x.zhlexhead[0,0]"));
   EXPECT_EQ(lexiconOfTemplates(both), "wordnet,jieba");
   EXPECT_EQ(lexiconOfTemplates({itemTemplate("x.zhlex[-1,0]")}), "jieba");
+  both.push_back(itemTemplate("x.wordlist[1,0]"));
+  EXPECT_EQ(lexiconOfTemplates(both), "wordnet,jieba,words");
 
   // The Chinese word list where there is none, alone and after WordNet.
   setenv("KORVANE_ZH_LEXICON", (testing::TempDir() + "no-such-list.txt").c_str(), 1);
@@ -166,6 +169,28 @@ TEST(SpellingFunctions, LexiconNamesAndTheLexiconATemplateSetNeeds) {
   const std::string err = testing::internal::GetCapturedStderr();
   unsetenv("WNSEARCHDIR");
   EXPECT_NE(err.find("Error: template file lexical.template needs the wordnet lexicon."), std::string::npos) << err;
+}
+
+TEST(SpellingFunctions, EnglishWordListTellsCapitalisedFromSmallEntries) {
+  const std::string dir = testing::TempDir();
+  writeFile(dir + "words.txt", "Paris\nparis\nApple\napple\nBrown\nbrown's\nNASA\nrun\r\n\n\xC3\x89tienne\n'tis\n");
+  ASSERT_TRUE(loadWordList(dir + "words.txt"));
+  ASSERT_NE(activeWordList(), nullptr);
+  EXPECT_EQ(activeWordList()->size(), 8u);  // a first byte that is no letter says nothing of case
+  const std::vector<std::string> s = {"Paris", "PARIS", "apple", "Brown", "brown", "NASA", "nasa", "run", "Run", "zzz", "'tis"};
+  const char* expected[] = {"Cl", "Cl", "Cl", "C", "C", "C", "0", "l", "l", "0", "0"};
+  for (size_t i = 0; i < s.size(); ++i)
+    EXPECT_EQ(valueAt(s, "x.wordlist[0,0]", static_cast<int>(i)), expected[i]) << s[i];
+  EXPECT_EQ(valueAt(s, "x.wordlist[1,0]", 10), "-");
+
+  writeFile(dir + "no-words.txt", "\n123\n");
+  for (const std::string& path : {dir + "no-words.txt", dir + "no-such-words.txt"}) {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadWordList(path));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Error: word list: "), std::string::npos) << err;
+    EXPECT_NE(err.find(path), std::string::npos) << err;
+  }
 }
 
 std::string gbkOf(const std::string& utf8) {
