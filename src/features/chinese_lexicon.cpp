@@ -1,29 +1,17 @@
 #include "features/chinese_lexicon.h"
 
-#include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <mutex>
 
+#include "features/lexicon_slot.h"
 #include "text/gbk.h"
+#include "text/line_utils.h"
 
 namespace {
 
-std::mutex& loadMutex() {
-  static std::mutex m;
-  return m;
+LexiconSlot<ChineseLexicon>& slot() {
+  static LexiconSlot<ChineseLexicon> chinese;
+  return chinese;
 }
-// Kept until exit so that a reader never sees one freed under it.
-std::vector<std::unique_ptr<ChineseLexicon>>& loaded() {
-  static std::vector<std::unique_ptr<ChineseLexicon>> all;
-  return all;
-}
-std::atomic<const ChineseLexicon*> gActive{nullptr};
-const ChineseLexicon* gDefault = nullptr;
 
 // Fields of a line split at blanks and tabs.
 void splitFields(const char* begin, const char* end, std::vector<std::pair<const char*, const char*>>& fields) {
@@ -105,21 +93,8 @@ class GbkCharacters {
 bool ChineseLexicon::load(const std::string& path, std::string& error) {
   words_.clear();
   tags_.clear();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
   std::string text;
-  char chunk[1 << 16];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, got);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) {
-    error = "cannot read " + path;
-    return false;
-  }
+  if (!readWholeFile(path, text, error)) return false;
   GbkConverter gbk;
   if (!gbk.ok()) {
     error = "cannot convert " + path + " to GBK: the C library offers no GBK conversion";
@@ -198,31 +173,12 @@ std::string chineseLexiconPath() {
 }
 
 bool loadChineseLexicon(const std::string& path) {
-  std::unique_ptr<ChineseLexicon> lexicon(new ChineseLexicon);
-  std::string error;
-  if (!lexicon->load(path, error)) {
-    std::fprintf(stderr, "Error: Chinese lexicon: %s (Debian package python3-jieba; scripts/setup installs it).\n",
-                 error.c_str());
-    return false;
-  }
-  std::lock_guard<std::mutex> lock(loadMutex());
-  gActive.store(lexicon.get());
-  loaded().push_back(std::move(lexicon));
-  return true;
+  return slot().load(path, "Chinese lexicon", "Debian package python3-jieba; scripts/setup installs it");
 }
 
-const ChineseLexicon* activeChineseLexicon() { return gActive.load(); }
+const ChineseLexicon* activeChineseLexicon() { return slot().active(); }
 
 bool loadDefaultChineseLexicon() {
-  {
-    std::lock_guard<std::mutex> lock(loadMutex());
-    if (gDefault != nullptr) {
-      gActive.store(gDefault);
-      return true;
-    }
-  }
-  if (!loadChineseLexicon(chineseLexiconPath())) return false;
-  std::lock_guard<std::mutex> lock(loadMutex());
-  gDefault = gActive.load();
-  return true;
+  return slot().loadDefault(chineseLexiconPath(), "Chinese lexicon",
+                            "Debian package python3-jieba; scripts/setup installs it");
 }

@@ -1,27 +1,16 @@
 #include "features/word_list.h"
 
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <mutex>
-#include <vector>
+
+#include "features/lexicon_slot.h"
+#include "text/line_utils.h"
 
 namespace {
 
-std::mutex& loadMutex() {
-  static std::mutex m;
-  return m;
+LexiconSlot<WordList>& slot() {
+  static LexiconSlot<WordList> words;
+  return words;
 }
-// Kept until exit so that a reader never sees one freed under it.
-std::vector<std::unique_ptr<WordList>>& loaded() {
-  static std::vector<std::unique_ptr<WordList>> all;
-  return all;
-}
-std::atomic<const WordList*> gActive{nullptr};
-const WordList* gDefault = nullptr;
 
 inline bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
 inline bool isLower(char c) { return c >= 'a' && c <= 'z'; }
@@ -31,21 +20,8 @@ inline bool isLower(char c) { return c >= 'a' && c <= 'z'; }
 bool WordList::load(const std::string& path, std::string& error) {
   capitalised_.clear();
   small_.clear();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
   std::string text;
-  char chunk[1 << 16];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, got);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) {
-    error = "cannot read " + path;
-    return false;
-  }
+  if (!readWholeFile(path, text, error)) return false;
   for (size_t at = 0; at < text.size();) {
     size_t end = text.find('\n', at);
     if (end == std::string::npos) end = text.size();
@@ -87,31 +63,11 @@ std::string wordListPath() {
 }
 
 bool loadWordList(const std::string& path) {
-  std::unique_ptr<WordList> list(new WordList);
-  std::string error;
-  if (!list->load(path, error)) {
-    std::fprintf(stderr, "Error: word list: %s (Debian package wamerican; scripts/setup installs it).\n",
-                 error.c_str());
-    return false;
-  }
-  std::lock_guard<std::mutex> lock(loadMutex());
-  gActive.store(list.get());
-  loaded().push_back(std::move(list));
-  return true;
+  return slot().load(path, "word list", "Debian package wamerican; scripts/setup installs it");
 }
 
-const WordList* activeWordList() { return gActive.load(); }
+const WordList* activeWordList() { return slot().active(); }
 
 bool loadDefaultWordList() {
-  {
-    std::lock_guard<std::mutex> lock(loadMutex());
-    if (gDefault != nullptr) {
-      gActive.store(gDefault);
-      return true;
-    }
-  }
-  if (!loadWordList(wordListPath())) return false;
-  std::lock_guard<std::mutex> lock(loadMutex());
-  gDefault = gActive.load();
-  return true;
+  return slot().loadDefault(wordListPath(), "word list", "Debian package wamerican; scripts/setup installs it");
 }

@@ -1,11 +1,9 @@
 #include "features/wordnet_lexicon.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <mutex>
 
+#include "features/lexicon_slot.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -39,18 +37,10 @@ bool endsWith(const std::string& s, const char* suffix, size_t n) {
   return s.size() > n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
-std::mutex& loadMutex() {
-  static std::mutex m;
-  return m;
+LexiconSlot<WordNetLexicon>& slot() {
+  static LexiconSlot<WordNetLexicon> wordNet;
+  return wordNet;
 }
-// Every lexicon loaded stays alive until exit, so a reader never sees one
-// freed under it; the active one is switched only while nothing tags.
-std::vector<std::unique_ptr<WordNetLexicon>>& loaded() {
-  static std::vector<std::unique_ptr<WordNetLexicon>> all;
-  return all;
-}
-std::atomic<const WordNetLexicon*> gActive{nullptr};
-const WordNetLexicon* gDefault = nullptr;  // the one read from wordNetDirectory()
 
 }  // namespace
 
@@ -61,19 +51,10 @@ bool WordNetLexicon::load(const std::string& dir, std::string& error) {
   std::string line, lemma;
   for (const PartFiles& part : kParts) {
     const std::string path = dir + "/" + part.index;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-      error = "cannot open " + path;
-      return false;
-    }
     // Whole file at once: a getc per byte made loading a noticeable part of
     // tagging a short text.
     std::string text;
-    char chunk[1 << 16];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, got);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
+    if (!readWholeFile(path, text, error)) return false;
     size_t entries = 0;
     for (size_t at = 0; at < text.size();) {
       size_t end = text.find('\n', at);
@@ -88,8 +69,8 @@ bool WordNetLexicon::load(const std::string& dir, std::string& error) {
       }
       at = end + 1;
     }
-    if (failed || entries == 0) {
-      error = (failed ? "cannot read " : "no entry in ") + path;
+    if (entries == 0) {
+      error = "no entry in " + path;
       return false;
     }
   }
@@ -158,31 +139,12 @@ std::string wordNetDirectory() {
 }
 
 bool loadWordNet(const std::string& dir) {
-  std::unique_ptr<WordNetLexicon> lexicon(new WordNetLexicon);
-  std::string error;
-  if (!lexicon->load(dir, error)) {
-    std::fprintf(stderr, "Error: WordNet lexicon: %s (Debian package wordnet-base; scripts/setup installs it).\n",
-                 error.c_str());
-    return false;
-  }
-  std::lock_guard<std::mutex> lock(loadMutex());
-  gActive.store(lexicon.get());
-  loaded().push_back(std::move(lexicon));
-  return true;
+  return slot().load(dir, "WordNet lexicon", "Debian package wordnet-base; scripts/setup installs it");
 }
 
-const WordNetLexicon* activeWordNet() { return gActive.load(); }
+const WordNetLexicon* activeWordNet() { return slot().active(); }
 
 bool loadDefaultWordNet() {
-  {
-    std::lock_guard<std::mutex> lock(loadMutex());
-    if (gDefault != nullptr) {
-      gActive.store(gDefault);
-      return true;
-    }
-  }
-  if (!loadWordNet(wordNetDirectory())) return false;
-  std::lock_guard<std::mutex> lock(loadMutex());
-  gDefault = gActive.load();
-  return true;
+  return slot().loadDefault(wordNetDirectory(), "WordNet lexicon",
+                            "Debian package wordnet-base; scripts/setup installs it");
 }

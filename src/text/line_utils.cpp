@@ -1,5 +1,8 @@
 #include "text/line_utils.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 inline bool isSep(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
@@ -121,4 +124,20 @@ bool readLineWhole(std::FILE* f, std::string& line) {
 void dropForeignLineEnd(std::string& line, bool firstLine) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (firstLine && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+}
+
+bool readWholeFile(const std::string& path, std::string& text, std::string& error) {
+  text.clear();
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  char chunk[1 << 16];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, got);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) error = "cannot read " + path;
+  return !failed;
 }

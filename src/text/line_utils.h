@@ -29,6 +29,10 @@ void twoC(int flag, int& count);
 // when nothing was read. A carriage return stays part of the line.
 bool readLineWhole(std::FILE* f, std::string& line);
 
+// The whole file at path in text (one read per block, not per byte). False,
+// with "cannot open PATH: reason" or "cannot read PATH" in error, on failure.
+bool readWholeFile(const std::string& path, std::string& text, std::string& error);
+
 // For readers of text that may come from other systems: removes a carriage
 // return before the line feed, and (firstLine) a UTF-8 byte-order mark.
 void dropForeignLineEnd(std::string& line, bool firstLine);
