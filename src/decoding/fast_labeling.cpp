@@ -11,8 +11,8 @@
 #include <unordered_map>
 
 #include "decoding/viterbi.h"
-#include "features/feature_generator.h"
 #include "features/chinese_lexicon.h"
+#include "features/feature_generator.h"
 #include "features/word_list.h"
 #include "features/wordnet_lexicon.h"
 
