@@ -155,3 +155,104 @@ bool blockViterbiPiece(const CostBlocks& m, BlockViterbiPiece& piece, std::vecto
   followPath(m, start, path, work);
   return true;
 }
+
+bool streamingViterbi(int labelOrder, const std::vector<int>& candidates, const std::vector<int>& histories,
+                      BlockViterbiPiece& piece, const std::function<void(int, int, double*)>& fill,
+                      std::vector<int>& path, StreamingViterbiWork& work) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const int L = labelOrder;
+  const int n = static_cast<int>(candidates.size());
+  work.keptAt.assign(static_cast<size_t>(n), 0);
+  work.kept.clear();
+  for (int k = 0; k + 1 < n; ++k) {
+    work.keptAt[k] = work.kept.size();
+    work.kept.resize(work.kept.size() + static_cast<size_t>(histories[k + 1]), -1);
+  }
+  for (int k = n - 1; k >= 0; --k) {
+    const int C = candidates[k], H = histories[k];
+    work.row.resize(static_cast<size_t>(C));
+    work.here.assign(static_cast<size_t>(H) * C, inf);
+    const bool bySum = L == 2 && k == 0 && piece.first && n > 1;
+    int nextC = 0, nextH = 1;
+    if (k + 1 < n) {
+      nextC = candidates[k + 1];
+      nextH = histories[k + 1];
+      // The entry of least completion per history of the next token, the first of equals.
+      int* kept = work.kept.data() + work.keptAt[k];
+      for (int hn = 0; hn < nextH; ++hn) {
+        double least = inf;
+        for (int c2 = 0; c2 < nextC; ++c2) {
+          const double v = work.after[static_cast<size_t>(hn) * nextC + c2];
+          if (v < least) {
+            least = v;
+            kept[hn] = hn * nextC + c2;
+          }
+        }
+      }
+    }
+    if (bySum) work.firstNext.assign(static_cast<size_t>(C), 0);
+    for (int h = 0; h < H; ++h) {
+      fill(k, h, work.row.data());
+      const int nextBase = k + 1 < n ? static_cast<int>((static_cast<long long>(h) * C) % nextH) : 0;
+      for (int c = 0; c < C; ++c) {
+        const double cost = work.row[c];
+        double& completion = work.here[static_cast<size_t>(h) * C + c];
+        if (k + 1 == n) {
+          if (piece.last)
+            completion = cost;
+          else if (cost + piece.nextCost < inf)
+            completion = cost + piece.nextCost;
+          continue;
+        }
+        const int hn = L == 0 ? 0 : nextBase + c;
+        if (bySum) {
+          double bestSum = inf;
+          for (int c2 = 0; c2 < nextC; ++c2) {
+            const double sum = cost + work.after[static_cast<size_t>(hn) * nextC + c2];
+            if (sum < bestSum) {
+              bestSum = sum;
+              work.firstNext[c] = hn * nextC + c2;
+            }
+          }
+          completion = bestSum;
+          continue;
+        }
+        const int keptEntry = work.kept[work.keptAt[k] + hn];
+        if (keptEntry < 0) continue;
+        const double sum = cost + work.after[keptEntry];
+        if (sum < inf) completion = sum;
+      }
+    }
+    work.here.swap(work.after);
+  }
+  // The range's first token has one history.
+  int start = 0;
+  double best = inf;
+  for (int c = 0; c < candidates[0]; ++c) {
+    if (work.after[c] < best) {
+      best = work.after[c];
+      start = c;
+    }
+  }
+  if (!(best < inf)) return false;
+  if (!piece.first) {
+    piece.firstCost = best;
+    piece.firstEntry = start;
+  }
+  path.assign(static_cast<size_t>(n), 0);
+  long long entry = start;
+  for (int k = 0; k < n; ++k) {
+    const int C = candidates[k];
+    const int c = static_cast<int>(entry % C);
+    path[k] = c;
+    if (k + 1 == n) break;
+    if (L == 2 && k == 0 && piece.first) {
+      entry = work.firstNext[c];
+      continue;
+    }
+    const int h = static_cast<int>(entry / C);
+    const int hn = L == 0 ? 0 : static_cast<int>((static_cast<long long>(h) * C) % histories[k + 1]) + c;
+    entry = work.kept[work.keptAt[k] + hn];
+  }
+  return true;
+}

@@ -2,6 +2,7 @@
 #ifndef KORVANE_DECODING_BLOCK_VITERBI_H
 #define KORVANE_DECODING_BLOCK_VITERBI_H
 
+#include <functional>
 #include <vector>
 
 // The cost matrix of one sentence (the score matrix of labelSeqIt after -ln)
@@ -54,5 +55,27 @@ struct BlockViterbiPiece {
 // decoded whole, whose choice among infinite paths a piece cannot know).
 bool blockViterbiPiece(const CostBlocks& m, BlockViterbiPiece& piece, std::vector<int>& path,
                        BlockViterbiWork& work);
+
+// Scratch of streamingViterbi, reused between ranges.
+struct StreamingViterbiWork {
+  std::vector<double> row, here, after;  // one history's costs; completions of a token and the next
+  std::vector<int> kept;                 // per token, per history of the next: its entry of least completion
+  std::vector<size_t> keptAt;
+  std::vector<int> firstNext;            // token 0 under the second-order decoder: per entry
+};
+
+// blockViterbiPiece's choice on the full matrix of a range (every history
+// with a block) of candidates[k] entries in histories[k] histories per
+// token, without holding the matrix: fill(k, h, row) writes history h's
+// costs of token k, asked for token by token from the last back. A token's
+// completions need only the next token's, and the path only, per history of
+// the next token, its entry of least completion: along a path of finite
+// cost every entry continues with that one. (The second-order decoder's
+// first token keeps its continuation by sum, per entry.) The sums are
+// blockViterbiPiece's, in the same order. False when no path of finite cost
+// runs through the range; piece then has no firstCost.
+bool streamingViterbi(int labelOrder, const std::vector<int>& candidates, const std::vector<int>& histories,
+                      BlockViterbiPiece& piece, const std::function<void(int, int, double*)>& fill,
+                      std::vector<int>& path, StreamingViterbiWork& work);
 
 #endif

@@ -1097,119 +1097,21 @@ size_t FastLabeler::rangeEntries(int a, int b) const {
   return entries;
 }
 
-// Tokens [a, b) decoded as blockViterbiPiece decodes their full matrix, the
-// costs made token by token from the last back: its completions need only
-// the next token's, and its path only, per history of the next token, the
-// entry of least completion (the path's completions are finite, so every
-// entry on it continues with that one). Token 0 of the sentence under the
-// second-order decoder keeps its continuation by sum instead, per entry.
-// False, tagIds untouched, when no path of finite cost runs through the
-// range; the caller then decodes as before.
+// Tokens [a, b) decoded by streamingViterbi, each history classified when
+// the backward pass reaches its token. False, tagIds untouched, when no path
+// of finite cost runs through the range; the caller then decodes as before.
 bool FastLabeler::decodeStreaming(TokenTable& sentence, int a, int b, BlockViterbiPiece& piece,
                                   std::vector<int>& tagIds) {
-  const double inf = std::numeric_limits<double>::infinity();
-  const int L = tables_->labelOrder;
   prepareRange(sentence, a, b, false);
-  const int n = count_;
-  keptAt_.assign(static_cast<size_t>(n), 0);
-  kept_.clear();
-  for (int k = 0; k + 1 < n; ++k) {
-    keptAt_[k] = kept_.size();
-    kept_.resize(kept_.size() + static_cast<size_t>(tokens_[k + 1].histories), -1);
-  }
-  for (int k = n - 1; k >= 0; --k) {
-    const Token& token = tokens_[k];
-    const int C = token.candidates, H = token.histories;
-    streamRow_.resize(static_cast<size_t>(C));
-    streamHere_.assign(static_cast<size_t>(H) * C, inf);
-    const bool bySum = L == 2 && k == 0 && piece.first && n > 1;
-    int nextC = 0, nextH = 1;
-    if (k + 1 < n) {
-      nextC = tokens_[k + 1].candidates;
-      nextH = tokens_[k + 1].histories;
-      // The entry of least completion per history of the next token, the first of equals.
-      int* kept = kept_.data() + keptAt_[k];
-      for (int hn = 0; hn < nextH; ++hn) {
-        double least = inf;
-        for (int c2 = 0; c2 < nextC; ++c2) {
-          const double v = streamAfter_[static_cast<size_t>(hn) * nextC + c2];
-          if (v < least) {
-            least = v;
-            kept[hn] = hn * nextC + c2;
-          }
-        }
-      }
-    }
-    if (bySum) firstNext_.assign(static_cast<size_t>(C), 0);
-    for (int h = 0; h < H; ++h) {
-      classifyInto(base_ + k, h, streamRow_.data());
-      const int nextBase = k + 1 < n ? static_cast<int>((static_cast<long long>(h) * C) % nextH) : 0;
-      for (int c = 0; c < C; ++c) {
-        const double cost = streamRow_[c];
-        double& completion = streamHere_[static_cast<size_t>(h) * C + c];
-        if (k + 1 == n) {
-          if (piece.last)
-            completion = cost;
-          else if (cost + piece.nextCost < inf)
-            completion = cost + piece.nextCost;
-          continue;
-        }
-        const int hn = L == 0 ? 0 : nextBase + c;
-        if (bySum) {
-          double bestSum = inf;
-          for (int c2 = 0; c2 < nextC; ++c2) {
-            const double sum = cost + streamAfter_[static_cast<size_t>(hn) * nextC + c2];
-            if (sum < bestSum) {
-              bestSum = sum;
-              firstNext_[c] = hn * nextC + c2;
-            }
-          }
-          completion = bestSum;
-          continue;
-        }
-        const int keptEntry = kept_[keptAt_[k] + hn];
-        if (keptEntry < 0) continue;
-        const double sum = cost + streamAfter_[keptEntry];
-        if (sum < inf) completion = sum;
-      }
-    }
-    streamHere_.swap(streamAfter_);
-  }
-  // Token a has one history (a piece starts there, or the sentence does).
-  int start = 0;
-  double best = inf;
-  for (int c = 0; c < tokens_[0].candidates; ++c) {
-    if (streamAfter_[c] < best) {
-      best = streamAfter_[c];
-      start = c;
-    }
-  }
-  if (!(best < inf)) {
-    releasePieceState();
-    return false;
-  }
-  if (!piece.first) {
-    piece.firstCost = best;
-    piece.firstEntry = start;
-  }
-  tagIds.resize(tokenCount_);
-  long long entry = start;
-  for (int k = 0; k < n; ++k) {
-    const int C = tokens_[k].candidates;
-    const int c = static_cast<int>(entry % C);
-    tagIds[a + k] = (*candidates_[a + k])[c];
-    if (k + 1 == n) break;
-    if (L == 2 && k == 0 && piece.first) {
-      entry = firstNext_[c];
-      continue;
-    }
-    const int h = static_cast<int>(entry / C);
-    const int nextH = tokens_[k + 1].histories;
-    const int hn = L == 0 ? 0 : static_cast<int>((static_cast<long long>(h) * C) % nextH) + c;
-    entry = kept_[keptAt_[k] + hn];
+  const bool found = streamingViterbi(
+      tables_->labelOrder, costs_.candidates, costs_.histories, piece,
+      [this](int k, int h, double* row) { classifyInto(base_ + k, h, row); }, path_, streaming_);
+  if (found) {
+    tagIds.resize(tokenCount_);
+    for (int k = 0; k < count_; ++k) tagIds[a + k] = (*candidates_[a + k])[path_[k]];
   }
   releasePieceState();
-  return true;
+  return found;
 }
 
 void FastLabeler::releasePieceState() {
@@ -1221,11 +1123,7 @@ void FastLabeler::releasePieceState() {
   std::vector<std::vector<char>>().swap(bounded_);
   std::vector<std::vector<double>>().swap(prefix_);
   viterbi_ = BlockViterbiWork();
-  std::vector<double>().swap(streamRow_);
-  std::vector<double>().swap(streamHere_);
-  std::vector<double>().swap(streamAfter_);
-  std::vector<int>().swap(kept_);
-  std::vector<size_t>().swap(keptAt_);
+  streaming_ = StreamingViterbiWork();
   base_ = 0;
   count_ = 0;
 }

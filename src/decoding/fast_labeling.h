@@ -242,12 +242,7 @@ class FastLabeler {
   std::vector<double> suffix_, suffixNext_;
   std::vector<int> greedy_, path_, ids_;
   BlockViterbiWork viterbi_;
-  // Streaming: one token's costs, the completions of the token and of the
-  // one after, and per token the entry each history of the next token
-  // continues with (at keptAt_[k] in kept_).
-  std::vector<double> streamRow_, streamHere_, streamAfter_;
-  std::vector<int> kept_, firstNext_;
-  std::vector<size_t> keptAt_;
+  StreamingViterbiWork streaming_;
 
   // Scratch.
   std::vector<std::string> keys_;

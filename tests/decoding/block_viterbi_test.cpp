@@ -22,7 +22,7 @@ struct Case {
   CostBlocks blocks;
 };
 
-Case randomCase(std::mt19937& rng, int order, int tags, bool allTags) {
+Case randomCase(std::mt19937& rng, int order, int tags, bool allTags, bool everyHistory = false) {
   const double inf = std::numeric_limits<double>::infinity();
   std::uniform_int_distribution<int> length(1, 7), count(1, tags), coin(0, 9), value(0, 5);
   Case c;
@@ -44,7 +44,7 @@ Case randomCase(std::mt19937& rng, int order, int tags, bool allTags) {
     c.blocks.at.emplace_back(H, -1);
     std::vector<double> row;
     for (int h = 0; h < H; ++h) {
-      const bool present = coin(rng) < 7;
+      const bool present = everyHistory || coin(rng) < 7;
       if (present) c.blocks.at[k][h] = static_cast<int>(c.blocks.costs.size());
       for (int j = 0; j < C; ++j) {
         double v = 0.25 * value(rng);
@@ -57,6 +57,18 @@ Case randomCase(std::mt19937& rng, int order, int tags, bool allTags) {
     c.rows.push_back(row);
   }
   return c;
+}
+
+// streamingViterbi over a matrix in blocks (every history present).
+bool streamed(const CostBlocks& m, BlockViterbiPiece& piece, std::vector<int>& path) {
+  StreamingViterbiWork work;
+  return streamingViterbi(
+      m.labelOrder, m.candidates, m.histories, piece,
+      [&m](int k, int h, double* row) {
+        const int at = m.at[k][h];
+        for (int c = 0; c < m.candidates[k]; ++c) row[c] = m.costs[at + c];
+      },
+      path, work);
 }
 
 TEST(BlockViterbi, ChoosesWhatTheDecodersChoose) {
@@ -109,6 +121,9 @@ TEST(BlockViterbi, SecondOrderFirstTokenByRoundedSum) {
   std::vector<int> path;
   blockViterbi(m, path, work);
   EXPECT_EQ(path, (std::vector<int>{0, 0}));
+  BlockViterbiPiece whole;
+  ASSERT_TRUE(streamed(m, whole, path));
+  EXPECT_EQ(path, (std::vector<int>{0, 0}));
 
   // Three tokens: the middle one keeps the continuation of least completion.
   rows = {{0.0}, {512.0}, {1e-14, 0.0}};
@@ -121,6 +136,41 @@ TEST(BlockViterbi, SecondOrderFirstTokenByRoundedSum) {
   m.costs = {0.0, 512.0, 1e-14, 0.0};
   blockViterbi(m, path, work);
   EXPECT_EQ(path, (std::vector<int>{0, 0, 1}));
+  ASSERT_TRUE(streamed(m, whole, path));
+  EXPECT_EQ(path, (std::vector<int>{0, 0, 1}));
+}
+
+// Streaming makes blockViterbiPiece's choice, ties and infinite costs
+// included, for a whole sentence and for pieces before, after and between
+// others.
+TEST(StreamingViterbi, ChoosesWhatTheBlockDecoderChooses) {
+  std::mt19937 rng(77);
+  BlockViterbiWork work;
+  for (int order = 0; order <= 2; ++order) {
+    for (int round = 0; round < 2000; ++round) {
+      Case c = randomCase(rng, order, 4, false, true);
+      for (int variant = 0; variant < 4; ++variant) {
+        BlockViterbiPiece a;
+        a.first = variant % 2 == 0;
+        a.last = variant < 2;
+        a.nextCost = 0.75;
+        a.nextEntry = 3;
+        BlockViterbiPiece b = a;
+        std::vector<int> pathA, pathB;
+        const bool foundA = blockViterbiPiece(c.blocks, a, pathA, work);
+        const bool foundB = streamed(c.blocks, b, pathB);
+        const std::string what = "order " + std::to_string(order) + " round " + std::to_string(round) +
+                                 " variant " + std::to_string(variant);
+        ASSERT_EQ(foundB, foundA) << what;
+        if (!foundA) continue;
+        ASSERT_EQ(pathB, pathA) << what;
+        if (!a.first) {
+          ASSERT_EQ(b.firstEntry, a.firstEntry) << what;
+          ASSERT_EQ(b.firstCost, a.firstCost) << what;
+        }
+      }
+    }
+  }
 }
 
 // Without any finite path the decoders fall back to entry 0 and their
