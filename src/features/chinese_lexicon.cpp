@@ -1,7 +1,5 @@
 #include "features/chinese_lexicon.h"
 
-#include <cstdlib>
-
 #include "features/lexicon_slot.h"
 #include "text/gbk.h"
 #include "text/line_utils.h"
@@ -9,7 +7,8 @@
 namespace {
 
 LexiconSlot<ChineseLexicon>& slot() {
-  static LexiconSlot<ChineseLexicon> chinese;
+  static LexiconSlot<ChineseLexicon> chinese("Chinese lexicon", "python3-jieba", "KORVANE_ZH_LEXICON",
+                                             "/usr/lib/python3/dist-packages/jieba/dict.txt");
   return chinese;
 }
 
@@ -167,18 +166,10 @@ const ChineseLexicon::Entry* ChineseLexicon::find(const std::string& word) const
   return it == words_.end() ? nullptr : &it->second;
 }
 
-std::string chineseLexiconPath() {
-  const char* path = std::getenv("KORVANE_ZH_LEXICON");
-  return path != nullptr && *path != '\0' ? path : "/usr/lib/python3/dist-packages/jieba/dict.txt";
-}
+std::string chineseLexiconPath() { return slot().defaultPath(); }
 
-bool loadChineseLexicon(const std::string& path) {
-  return slot().load(path, "Chinese lexicon", "Debian package python3-jieba; scripts/setup installs it");
-}
+bool loadChineseLexicon(const std::string& path) { return slot().load(path); }
 
 const ChineseLexicon* activeChineseLexicon() { return slot().active(); }
 
-bool loadDefaultChineseLexicon() {
-  return slot().loadDefault(chineseLexiconPath(), "Chinese lexicon",
-                            "Debian package python3-jieba; scripts/setup installs it");
-}
+bool loadDefaultChineseLexicon() { return slot().loadDefault(); }

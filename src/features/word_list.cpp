@@ -1,14 +1,13 @@
 #include "features/word_list.h"
 
-#include <cstdlib>
-
 #include "features/lexicon_slot.h"
 #include "text/line_utils.h"
 
 namespace {
 
 LexiconSlot<WordList>& slot() {
-  static LexiconSlot<WordList> words;
+  static LexiconSlot<WordList> words("word list", "wamerican", "KORVANE_WORD_LIST",
+                                      "/usr/share/dict/american-english");
   return words;
 }
 
@@ -57,17 +56,10 @@ std::string WordList::classOf(const std::string& word) const {
   return out.empty() ? "0" : out;
 }
 
-std::string wordListPath() {
-  const char* path = std::getenv("KORVANE_WORD_LIST");
-  return path != nullptr && *path != '\0' ? path : "/usr/share/dict/american-english";
-}
+std::string wordListPath() { return slot().defaultPath(); }
 
-bool loadWordList(const std::string& path) {
-  return slot().load(path, "word list", "Debian package wamerican; scripts/setup installs it");
-}
+bool loadWordList(const std::string& path) { return slot().load(path); }
 
 const WordList* activeWordList() { return slot().active(); }
 
-bool loadDefaultWordList() {
-  return slot().loadDefault(wordListPath(), "word list", "Debian package wamerican; scripts/setup installs it");
-}
+bool loadDefaultWordList() { return slot().loadDefault(); }

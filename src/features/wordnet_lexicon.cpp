@@ -1,7 +1,6 @@
 #include "features/wordnet_lexicon.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "features/lexicon_slot.h"
 #include "text/line_utils.h"
@@ -38,7 +37,7 @@ bool endsWith(const std::string& s, const char* suffix, size_t n) {
 }
 
 LexiconSlot<WordNetLexicon>& slot() {
-  static LexiconSlot<WordNetLexicon> wordNet;
+  static LexiconSlot<WordNetLexicon> wordNet("WordNet lexicon", "wordnet-base", "WNSEARCHDIR", "/usr/share/wordnet");
   return wordNet;
 }
 
@@ -133,18 +132,10 @@ std::string WordNetLexicon::categoryText(uint8_t mask) {
   return s.empty() ? "0" : s;
 }
 
-std::string wordNetDirectory() {
-  const char* dir = std::getenv("WNSEARCHDIR");
-  return dir != nullptr && *dir != '\0' ? dir : "/usr/share/wordnet";
-}
+std::string wordNetDirectory() { return slot().defaultPath(); }
 
-bool loadWordNet(const std::string& dir) {
-  return slot().load(dir, "WordNet lexicon", "Debian package wordnet-base; scripts/setup installs it");
-}
+bool loadWordNet(const std::string& dir) { return slot().load(dir); }
 
 const WordNetLexicon* activeWordNet() { return slot().active(); }
 
-bool loadDefaultWordNet() {
-  return slot().loadDefault(wordNetDirectory(), "WordNet lexicon",
-                            "Debian package wordnet-base; scripts/setup installs it");
-}
+bool loadDefaultWordNet() { return slot().loadDefault(); }
