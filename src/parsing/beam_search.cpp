@@ -23,16 +23,22 @@ struct Expansion {
   double score;
 };
 
-bool allowed(const std::string& label, const BeamItem& item) {
+bool allowed(const std::string& label, const BeamItem& item) { return beamActionAllowed(label, item.arcs, item.stack); }
+
+bool hasEnded(const BeamItem& item, int n, bool inverse) { return beamStateEnded(item.arcs, item.next, n, inverse); }
+
+}  // namespace
+
+bool beamActionAllowed(const std::string& label, const std::vector<_dppair>& arcs, const std::vector<int>& stack) {
   if (label.empty()) return false;
-  const bool stackEmpty = item.stack.empty();
+  const bool stackEmpty = stack.empty();
   switch (label[0]) {
     case '0':
       return true;
     case '1':
-      return !stackEmpty && !hasNoHeadYet(item.arcs[static_cast<size_t>(item.stack.back())].head);
+      return !stackEmpty && !hasNoHeadYet(arcs[static_cast<size_t>(stack.back())].head);
     case '2':
-      return !stackEmpty && hasNoHeadYet(item.arcs[static_cast<size_t>(item.stack.back())].head);
+      return !stackEmpty && hasNoHeadYet(arcs[static_cast<size_t>(stack.back())].head);
     case '3':
       return !stackEmpty;
     default:
@@ -40,15 +46,12 @@ bool allowed(const std::string& label, const BeamItem& item) {
   }
 }
 
-// Where the drivers stop: the input is used up, or all but one token are attached.
-bool hasEnded(const BeamItem& item, int n, bool inverse) {
-  if (inverse ? item.next < 0 : item.next >= n) return true;
+bool beamStateEnded(const std::vector<_dppair>& arcs, int next, int n, bool inverse) {
+  if (inverse ? next < 0 : next >= n) return true;
   int attached = 0;
-  for (const _dppair& a : item.arcs) attached += !hasNoHeadYet(a.head);
+  for (const _dppair& a : arcs) attached += !hasNoHeadYet(a.head);
   return attached >= n - 1;
 }
-
-}  // namespace
 
 void beamParse(BeamInputs& in, TokenTable& rows, bool inverse, int width, std::vector<_dppair>& arcs) {
   const int n = static_cast<int>(rows.size());
@@ -78,11 +81,18 @@ void beamParse(BeamInputs& in, TokenTable& rows, bool inverse, int width, std::v
       anyOpen = true;
       parserStateFeatures(in.sample, in.templates, in.templateOrder, rows, item.stack, item.next, item.arcs,
                           in.argumentLists, in.predicateRows, in.extraArcs, false);
-      in.scorer.classify(in.sample, probs);
       const size_t before = expansions.size();
-      for (size_t id = 0; id < in.tags.size() && id < probs.size(); ++id)
-        if (probs[id] > 0 && allowed(in.tags[id], item))
-          expansions.push_back({static_cast<int>(b), static_cast<int>(id), item.score + std::log(probs[id])});
+      if (in.sumScores) {
+        in.scorer.scores(in.sample, probs);
+        for (size_t id = 0; id < in.tags.size() && id < probs.size(); ++id)
+          if (allowed(in.tags[id], item))
+            expansions.push_back({static_cast<int>(b), static_cast<int>(id), item.score + probs[id]});
+      } else {
+        in.scorer.classify(in.sample, probs);
+        for (size_t id = 0; id < in.tags.size() && id < probs.size(); ++id)
+          if (probs[id] > 0 && allowed(in.tags[id], item))
+            expansions.push_back({static_cast<int>(b), static_cast<int>(id), item.score + std::log(probs[id])});
+      }
       // A shift is always allowed; should the model give it no probability
       // at all, it is still a way forward.
       if (expansions.size() == before) {

@@ -25,7 +25,17 @@ struct BeamInputs {
   std::vector<int>& predicateRows;
   std::vector<_dppair>& extraArcs;
   ME_Sample& sample;
+  // Score a sequence by the sum of its actions' raw scores (a model trained
+  // globally, see trainGlobalParser) instead of their log-probabilities.
+  bool sumScores = false;
 };
+
+// The classic preconditions: a shift always, a reduce only of a stack top
+// with a head, a left arc only onto one without, a right arc with a stack.
+bool beamActionAllowed(const std::string& label, const std::vector<_dppair>& arcs, const std::vector<int>& stack);
+// Where the drivers stop: the input is used up, or all but one of the n
+// tokens are attached.
+bool beamStateEnded(const std::vector<_dppair>& arcs, int next, int n, bool inverse);
 
 // Parses rows (at least one) into arcs: one entry per row, tokens left
 // without a head become roots (head -1, "ROOT"). Actions follow the classic

@@ -42,3 +42,26 @@ int ParserScorer::classify(ME_Sample& sample, std::vector<double>& probs) {
   sample.label_str = model_.labels.names[static_cast<size_t>(best)];
   return best;
 }
+
+void ParserScorer::scores(ME_Sample& sample, std::vector<double>& scores) {
+  const int n = labelCount();
+  scores.assign(static_cast<size_t>(n), 0.0);
+  if (index_ == nullptr || !sample.valued_feature_strs.empty()) {
+    auto add = [&](const std::string& name, double value) {
+      const int id = model_.feature_names.Id(name);
+      if (id < 0) return;
+      for (int label = 0; label < n; ++label) {
+        const int key = model_.feature_bag.Id(ME_Model::ME_Feature(label, id));
+        if (key >= 0) scores[static_cast<size_t>(label)] += model_.weights[static_cast<size_t>(key)] * value;
+      }
+    };
+    for (const std::string& name : sample.feature_strs) add(name, 1.0);
+    for (const auto& valued : sample.valued_feature_strs) add(valued.first, valued.second);
+    return;
+  }
+  const size_t count = sample.feature_strs.size();
+  runs_.resize(count);
+  if (count > 0) index_->findMany(sample.feature_strs.data(), count, runs_.data());
+  for (size_t i = count; i-- > 0;)
+    if (runs_[i] >= 0) index_->addRun(runs_[i], scores.data());
+}

@@ -27,6 +27,10 @@ class ParserScorer {
   // without labels.
   int classify(ME_Sample& sample, std::vector<double>& probs);
 
+  // scores: one raw score per label, the sum of the weights of the sample's
+  // features (the logarithm of classify's probability up to a constant).
+  void scores(ME_Sample& sample, std::vector<double>& scores);
+
   int labelCount() const { return model_.label_count > 0 ? model_.label_count : 0; }
 
  private:

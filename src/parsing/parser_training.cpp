@@ -2,13 +2,18 @@
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "maxent/estimator.h"
+#include "parsing/beam_search.h"
 #include "parsing/dependency_info.h"
 #include "parsing/dynamic_oracle.h"
 #include "parsing/oracle.h"
@@ -285,10 +290,297 @@ bool collectDynamicParserSamples(const std::string& templatePath, const std::str
   });
 }
 
+
 namespace {
 
+// One treebank sentence as the global trainer keeps it in memory.
+struct GlobalSentence {
+  TokenTable rows;
+  std::vector<std::vector<_dppair>> argumentLists;
+  std::vector<int> predicateRows;
+  std::vector<int> gold;  // the oracle's actions (label ids) up to where the drivers stop
+};
+
+// Averaged perceptron weights over (feature, label) pairs: w the current
+// weights, u the sum of each update times the step it was made at, so that
+// the average is w - u / step.
+class PerceptronWeights {
+ public:
+  int featureId(const std::string& name) const {
+    auto found = ids_.find(name);
+    return found == ids_.end() ? -1 : found->second;
+  }
+  int addFeature(const std::string& name) {
+    auto inserted = ids_.emplace(name, static_cast<int>(slots_.size()));
+    if (inserted.second) slots_.emplace_back();
+    return inserted.first->second;
+  }
+  int features() const { return static_cast<int>(slots_.size()); }
+  void score(const std::vector<int>& features, std::vector<double>& out) const {
+    for (int f : features)
+      for (const auto& slot : slots_[static_cast<size_t>(f)]) out[static_cast<size_t>(slot.first)] += w_[slot.second];
+  }
+  void update(int feature, int label, double delta, double step) {
+    auto& list = slots_[static_cast<size_t>(feature)];
+    int slot = -1;
+    for (const auto& s : list)
+      if (s.first == label) slot = s.second;
+    if (slot < 0) {
+      slot = static_cast<int>(w_.size());
+      list.emplace_back(label, slot);
+      w_.push_back(0.0);
+      u_.push_back(0.0);
+    }
+    w_[static_cast<size_t>(slot)] += delta;
+    u_[static_cast<size_t>(slot)] += step * delta;
+  }
+  // Writes the averaged weights into model (labels already in it).
+  void averagedInto(ME_Model& model, double step) const {
+    std::vector<const std::string*> names(slots_.size(), nullptr);
+    for (const auto& entry : ids_) names[static_cast<size_t>(entry.second)] = &entry.first;
+    for (size_t f = 0; f < slots_.size(); ++f) {
+      int id = -1;
+      for (const auto& slot : slots_[f]) {
+        const double value = w_[static_cast<size_t>(slot.second)] - u_[static_cast<size_t>(slot.second)] / step;
+        if (std::fabs(value) < 1e-6) continue;
+        if (id < 0) id = model.feature_names.Put(*names[f]);
+        model.feature_bag.Put(ME_Model::ME_Feature(slot.first, id));
+        model.weights.push_back(value);
+      }
+    }
+  }
+
+ private:
+  std::unordered_map<std::string, int> ids_;
+  std::vector<std::vector<std::pair<int, int>>> slots_;  // per feature: (label, slot)
+  std::vector<double> w_, u_;
+};
+
+struct GlobalItem {
+  std::vector<_dppair> arcs;
+  std::vector<int> stack;
+  int next = 0;
+  bool ended = false;
+  bool gold = true;  // its actions are a prefix of the oracle's
+  double score = 0.0;
+  std::vector<int> actions;
+};
+
+struct GlobalCandidate {
+  int item;
+  int label;  // -1: an ended item carried over
+  double score;
+  bool gold;
+};
+
+class GlobalTrainer {
+ public:
+  GlobalTrainer(SampleCollection& collection, bool inverse, std::vector<std::string>& labels)
+      : collection_(collection), inverse_(inverse), labels_(labels) {}
+
+  GlobalItem start(const GlobalSentence& s) const {
+    const int n = static_cast<int>(s.rows.size());
+    _dppair unattached;
+    unattached.head = kNoHeadYet;
+    unattached.dprel = "_x";
+    GlobalItem item;
+    item.arcs.assign(static_cast<size_t>(n), unattached);
+    item.stack.assign(1, inverse_ ? n - 1 : 0);
+    item.next = inverse_ ? n - 2 : 1;
+    item.ended = n < 2;
+    return item;
+  }
+  void apply(GlobalItem& item, int label, int n) {
+    history_.clear();
+    if (inverse_)
+      classDPNivreInverse(labels_[static_cast<size_t>(label)], item.arcs, item.stack, item.next, history_);
+    else
+      classDPNivre(labels_[static_cast<size_t>(label)], item.arcs, item.stack, item.next, history_);
+    item.actions.push_back(label);
+    item.ended = beamStateEnded(item.arcs, item.next, n, inverse_);
+  }
+  // Feature strings of a state (for counting) and their ids (known ones only).
+  const std::vector<std::string>& featureNames(GlobalSentence& s, GlobalItem& item) {
+    parserStateFeatures(sample_, collection_.templates, collection_.templateOrder, s.rows, item.stack, item.next,
+                        item.arcs, s.argumentLists, s.predicateRows, noArcs_, false);
+    return sample_.feature_strs;
+  }
+  bool columnsFit(GlobalSentence& s, GlobalItem& item) {
+    return parserStateFeatures(sample_, collection_.templates, collection_.templateOrder, s.rows, item.stack,
+                               item.next, item.arcs, s.argumentLists, s.predicateRows, noArcs_, true) >= 0;
+  }
+  void featureIds(GlobalSentence& s, GlobalItem& item, const PerceptronWeights& weights, std::vector<int>& ids) {
+    ids.clear();
+    for (const std::string& name : featureNames(s, item)) {
+      const int id = weights.featureId(name);
+      if (id >= 0) ids.push_back(id);
+    }
+  }
+
+  // One sentence: beam parse with early update. Returns true when the
+  // weights were updated.
+  bool train(GlobalSentence& s, PerceptronWeights& weights, int width, double step) {
+    const int n = static_cast<int>(s.rows.size());
+    std::vector<GlobalItem> beam(1, start(s)), nextBeam;
+    std::vector<GlobalCandidate> candidates;
+    for (;;) {
+      candidates.clear();
+      bool open = false;
+      for (size_t b = 0; b < beam.size(); ++b) {
+        GlobalItem& item = beam[b];
+        if (item.ended) {
+          candidates.push_back({static_cast<int>(b), -1, item.score, item.gold});
+          continue;
+        }
+        open = true;
+        featureIds(s, item, weights, ids_);
+        scores_.assign(labels_.size(), 0.0);
+        weights.score(ids_, scores_);
+        const size_t t = item.actions.size();
+        const int goldNext = item.gold && t < s.gold.size() ? s.gold[t] : -1;
+        for (size_t label = 0; label < labels_.size(); ++label)
+          if (beamActionAllowed(labels_[label], item.arcs, item.stack))
+            candidates.push_back({static_cast<int>(b), static_cast<int>(label), item.score + scores_[label],
+                                  static_cast<int>(label) == goldNext});
+      }
+      if (!open) break;
+      std::stable_sort(candidates.begin(), candidates.end(),
+                       [](const GlobalCandidate& a, const GlobalCandidate& c) { return a.score > c.score; });
+      const size_t keep = std::min(candidates.size(), static_cast<size_t>(width));
+      bool goldKept = false;
+      for (size_t k = 0; k < keep; ++k) goldKept = goldKept || candidates[k].gold;
+      if (!goldKept) {
+        // Early update: the oracle's prefix one action past the beam's
+        // items against the best candidate.
+        size_t goldLength = s.gold.size();
+        for (const GlobalItem& item : beam)
+          if (item.gold) goldLength = std::min(s.gold.size(), item.actions.size() + (item.ended ? 0 : 1));
+        std::vector<int> predicted = beam[static_cast<size_t>(candidates[0].item)].actions;
+        if (candidates[0].label >= 0) predicted.push_back(candidates[0].label);
+        return update(s, weights, goldLength, predicted, step);
+      }
+      nextBeam.clear();
+      for (size_t k = 0; k < keep; ++k) {
+        const GlobalCandidate& c = candidates[k];
+        nextBeam.push_back(beam[static_cast<size_t>(c.item)]);
+        GlobalItem& item = nextBeam.back();
+        item.score = c.score;
+        item.gold = c.gold;
+        if (c.label >= 0) apply(item, c.label, n);
+      }
+      beam.swap(nextBeam);
+    }
+    if (beam[0].gold && beam[0].actions.size() == s.gold.size()) return false;
+    return update(s, weights, s.gold.size(), beam[0].actions, step);
+  }
+
+ private:
+  // Adds sign times the features of every state along the actions.
+  void collect(GlobalSentence& s, const PerceptronWeights& weights, const std::vector<int>& actions, size_t length,
+               double sign) {
+    const int n = static_cast<int>(s.rows.size());
+    GlobalItem item = start(s);
+    for (size_t t = 0; t < length && t < actions.size(); ++t) {
+      featureIds(s, item, weights, ids_);
+      for (int f : ids_) delta_[(static_cast<uint64_t>(f) << 8) | static_cast<uint64_t>(actions[t])] += sign;
+      apply(item, actions[t], n);
+    }
+  }
+  bool update(GlobalSentence& s, PerceptronWeights& weights, size_t goldLength, const std::vector<int>& predicted,
+              double step) {
+    delta_.clear();
+    collect(s, weights, s.gold, goldLength, 1.0);
+    collect(s, weights, predicted, predicted.size(), -1.0);
+    bool any = false;
+    for (const auto& d : delta_) {
+      if (d.second == 0.0) continue;
+      weights.update(static_cast<int>(d.first >> 8), static_cast<int>(d.first & 0xff), d.second, step);
+      any = true;
+    }
+    return any;
+  }
+
+  SampleCollection& collection_;
+  bool inverse_;
+  std::vector<std::string>& labels_;
+  ME_Sample sample_;
+  std::vector<_dppair> noArcs_;
+  std::vector<_hisstruc> history_;
+  std::vector<int> ids_;
+  std::vector<double> scores_;
+  std::unordered_map<uint64_t, double> delta_;
+};
 
 }  // namespace
+
+bool trainGlobalParser(const std::string& templatePath, const std::string& inputPath, bool inverse,
+                       const GlobalTrainingOptions& options, ME_Model& model, ParserSampleCounts& counts) {
+  counts = ParserSampleCounts();
+  SampleCollection collection;
+  if (!openCollection(templatePath, inputPath, inverse, collection)) return false;
+  std::vector<GlobalSentence> sentences;
+  std::vector<std::string> labels;
+  std::map<std::string, int> labelIds;
+  std::unordered_map<std::string, int> seen;
+  GlobalTrainer trainer(collection, inverse, labels);
+  const bool ok = forEachTrainingSentence(inputPath, inverse, counts, [&](TokenTable& rows, int firstLine,
+                                                                          const std::vector<_dppair>&,
+                                                                          std::vector<std::string>& actions) {
+    GlobalSentence s;
+    s.rows = rows;
+    predicateInfoOf(s.rows, collection.predicateInfo, s.argumentLists, s.predicateRows);
+    GlobalItem item = trainer.start(s);
+    if (!trainer.columnsFit(s, item)) {
+      reportColumns(inputPath, firstLine, rows, templatePath, collection.templates);
+      return false;
+    }
+    const int n = static_cast<int>(rows.size());
+    for (const std::string& action : actions) {
+      if (item.ended) break;
+      auto found = labelIds.find(action);
+      if (found == labelIds.end()) {
+        found = labelIds.emplace(action, static_cast<int>(labels.size())).first;
+        labels.push_back(action);
+      }
+      for (const std::string& name : trainer.featureNames(s, item)) ++seen[name];
+      s.gold.push_back(found->second);
+      trainer.apply(item, found->second, n);
+      ++counts.samples;
+    }
+    sentences.push_back(std::move(s));
+    return true;
+  });
+  if (!ok) return false;
+  if (labels.size() > 255) {
+    std::fprintf(stderr, "Error: %s yields %zu actions; a model holds at most 255.\n", inputPath.c_str(),
+                 labels.size());
+    return false;
+  }
+  PerceptronWeights weights;
+  for (const auto& entry : seen)
+    if (entry.second >= options.cutoff) weights.addFeature(entry.first);
+  seen = std::unordered_map<std::string, int>();
+
+  std::vector<size_t> order(sentences.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::mt19937 rng(options.seed);
+  double step = 1.0;
+  for (int epoch = 1; epoch <= options.epochs; ++epoch) {
+    std::shuffle(order.begin(), order.end(), rng);
+    long updates = 0;
+    for (size_t i : order) {
+      if (trainer.train(sentences[i], weights, options.width, step)) ++updates;
+      step += 1.0;
+      if (options.onProgress && static_cast<long>(step) % 100 == 0) options.onProgress(static_cast<long>(step));
+    }
+    if (options.onEpoch) options.onEpoch(epoch, updates);
+  }
+  for (const std::string& label : labels) model.labels.Put(label);
+  model.label_count = model.labels.Size();
+  weights.averagedInto(model, step);
+  model.init_feature2mef();
+  return true;
+}
 
 namespace {
 
@@ -397,6 +689,16 @@ bool trainParserModel(const std::string& treebankPath, const ParserTrainingOptio
     report.markedArcs = projectiveCounts.markedArcs;
   }
 
+  if (options.global) {
+    if (!trainGlobalParser(options.templatePath, projectivePath, options.inverse, options.globalTraining, model,
+                           report.counts))
+      return false;
+    if (report.counts.samples == 0) return noActions(treebankPath);
+    report.collectSeconds = secondsSince(start);
+    if (options.onSamples) options.onSamples(model, report);
+    report.seconds = secondsSince(start);
+    return true;
+  }
   if (!options.dynamicOracle) {
     if (!collectParserSamples(options.templatePath, projectivePath, options.inverse, model, report.counts))
       return false;

@@ -43,6 +43,30 @@ bool collectDynamicParserSamples(const std::string& templatePath, const std::str
                                  const ME_Model& explorer, const DynamicOracleOptions& options, ME_Model& model,
                                  ParserSampleCounts& counts);
 
+struct GlobalTrainingOptions {
+  int width = 8;    // beam width while training
+  int epochs = 10;  // passes over the treebank
+  // Features seen fewer times in the oracle's states are left out.
+  int cutoff = 2;
+  unsigned seed = 19;  // order of the sentences in each pass
+  // Called after each pass: its number (from 1), the sentences that
+  // updated the weights in it.
+  std::function<void(int, long)> onEpoch;
+  // Called now and then with the sentences trained on so far (all passes).
+  std::function<void(long)> onProgress;
+};
+
+// Globally trained beam (structured perceptron with early update, averaged
+// weights): every sentence of a projective dependency file is parsed with a
+// beam of options.width by the weights so far; as soon as the oracle's
+// action sequence falls out of the beam (or, at the end, is not the best),
+// the weights move toward the oracle's features and away from the best
+// sequence's. The model holds the averaged weights; its action scores are
+// meant to be summed (a beam with BeamInputs::sumScores). Same failures as
+// collectParserSamples.
+bool trainGlobalParser(const std::string& templatePath, const std::string& inputPath, bool inverse,
+                       const GlobalTrainingOptions& options, ME_Model& model, ParserSampleCounts& counts);
+
 struct ParserTrainingReport;
 
 struct ParserTrainingOptions {
@@ -65,6 +89,9 @@ struct ParserTrainingOptions {
   // Above 0: lifted arcs are marked in their relations (see ProjectiveGen)
   // where the marked relation occurs at least this many times.
   int markLifted = 0;
+  // A globally trained beam model instead of the maximum-entropy one.
+  bool global = false;
+  GlobalTrainingOptions globalTraining;
   // Called when a phase starts ("explorer", "dynamic oracle"), for progress.
   std::function<void(const char*)> onPhase;
   // Called once the samples and the feature bag are ready, before the weights.

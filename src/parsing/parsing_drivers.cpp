@@ -137,6 +137,7 @@ struct DriverRun {
   int multiRootSentences = 0;
   int extraRoots = 0;
   int beamWidth = 0;  // above 0: beam search instead of the greedy loop
+  bool sumScores = false;  // the beam adds raw action scores (a globally trained model)
 };
 
 int showTags(ME_Model& model, std::vector<std::string>& tags) {
@@ -266,7 +267,8 @@ int parseSentence(DriverRun& run, TokenTable& rows, Direction direction) {
   }
   if (run.beamWidth > 0) {
     BeamInputs inputs{*run.scorer,         run.tags,          run.templates, run.templateOrder,
-                      run.argumentLists,   run.predicateRows, run.extraArcs, run.sample};
+                      run.argumentLists,   run.predicateRows, run.extraArcs, run.sample,
+                      run.sumScores};
     beamParse(inputs, rows, direction == Direction::kRightToLeft, run.beamWidth, run.arcs);
     return 1;
   }
@@ -305,6 +307,7 @@ std::unique_ptr<DriverRun> threadCopy(const DriverRun& run) {
   copy->templateOrder = run.templateOrder;
   copy->flags = run.flags;
   copy->beamWidth = run.beamWidth;
+  copy->sumScores = run.sumScores;
   return copy;
 }
 
@@ -384,12 +387,13 @@ int parseInBatches(DriverRun& run, std::FILE* in, std::FILE* out, Direction dire
 }
 
 int runDriver(char* templatePath, char* modelPath, char* inputPath, char* outputPath, Direction direction,
-              int beamWidth = 0, int threads = 1) {
+              int beamWidth = 0, int threads = 1, bool sumScores = false) {
   if (checkFile(templatePath) < 0 || checkFile(inputPath) < 0) return -1;
   if (checkFile(modelPath) < 0) return -1;
 
   DriverRun run;
   run.beamWidth = beamWidth;
+  run.sumScores = sumScores;
   if (!run.model->load_from_fileV2(modelPath)) {
     std::fprintf(stderr, "Error: model file %s does not load.\n", modelPath);
     return -1;
@@ -518,15 +522,12 @@ int parseDependencyFile(char* templatePath, char* modelPath, char* inputPath, ch
                         const std::string& driver, int beamWidth, int threads) {
   Direction direction = Direction::kLeftToRight;
   int width = 0;
-  if (driver == "rtl" || driver == "beam-rtl") direction = Direction::kRightToLeft;
+  const bool global = driver == "global" || driver == "global-rtl";
+  if (driver == "rtl" || driver == "beam-rtl" || driver == "global-rtl") direction = Direction::kRightToLeft;
   if (driver == "repair") direction = Direction::kLeftToRightWithRepair;
-  if (driver == "beam" || driver == "beam-rtl") width = beamWidth < 1 ? 1 : beamWidth;
-  return runDriver(templatePath, modelPath, inputPath, outputPath, direction, width, threads < 1 ? 1 : threads);
-}
-
-int parseWithBeam(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int width, bool inverse) {
-  return runDriver(templatePath, modelPath, inputPath, outputPath,
-                   inverse ? Direction::kRightToLeft : Direction::kLeftToRight, width < 1 ? 1 : width);
+  if (driver == "beam" || driver == "beam-rtl" || global) width = beamWidth < 1 ? 1 : beamWidth;
+  return runDriver(templatePath, modelPath, inputPath, outputPath, direction, width, threads < 1 ? 1 : threads,
+                   global);
 }
 
 int NivreSampleGenExt(std::string& action, ME_Sample& sample, ME_Model& model, std::vector<_ftnind>& templates,
@@ -564,16 +565,17 @@ bool SentenceParser::load(const std::string& templatePath, const std::string& mo
     direction = Direction::kLeftToRight;
   } else if (driver == "rtl") {
     direction = Direction::kRightToLeft;
-  } else if (driver == "beam" || driver == "beam-rtl") {
-    direction = driver == "beam" ? Direction::kLeftToRight : Direction::kRightToLeft;
+  } else if (driver == "beam" || driver == "beam-rtl" || driver == "global" || driver == "global-rtl") {
+    direction = driver == "beam" || driver == "global" ? Direction::kLeftToRight : Direction::kRightToLeft;
     beamWidth = kDefaultBeamWidth;
   } else {
-    error = "Error: unknown parsing driver '" + driver + "' (ltr, rtl, repair, beam or beam-rtl)";
+    error = "Error: unknown parsing driver '" + driver + "' (ltr, rtl, repair, beam, beam-rtl, global or global-rtl)";
     return false;
   }
   std::unique_ptr<DriverRun> fresh(new DriverRun);
   DriverRun& run = *fresh;
   run.beamWidth = beamWidth;
+  run.sumScores = driver == "global" || driver == "global-rtl";
   std::FILE* probe = std::fopen(templatePath.c_str(), "rb");
   if (probe == nullptr) {
     error = "Error: cannot open template file " + templatePath;

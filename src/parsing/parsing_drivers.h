@@ -29,16 +29,13 @@ int ME_TestPNivre2ExtInverse(char* templatePath, char* modelPath, char* inputPat
 // tokens of the final stack; its bottom token becomes the root.
 int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, char* outputPath);
 
-// Beam search with the given width (at least 1), left to right or, with
-// inverse, right to left; same files, messages and results as the drivers
-// above (see beam_search.h).
-int parseWithBeam(char* templatePath, char* modelPath, char* inputPath, char* outputPath, int width, bool inverse);
+// Width of the beam when none is named.
+constexpr int kDefaultBeamWidth = 8;
+
 // Parses sentences held in memory, one at a time, with a model and template
 // file loaded once: left to right with root repair, as ME_TestPNivre2ExtV2
 // parses each sentence of a file. Rows are in the driver's column layout.
 // One object per thread (parsing changes its scratch state).
-// Width of the beam when none is named.
-constexpr int kDefaultBeamWidth = 8;
 
 class SentenceParser {
  public:
@@ -48,7 +45,9 @@ class SentenceParser {
   SentenceParser& operator=(const SentenceParser&) = delete;
 
   // driver: "ltr", "rtl" (a right-to-left model), "repair" (left to right
-  // with root repair), or "beam" / "beam-rtl" (a beam of kDefaultBeamWidth). False with `error` ("Error: ...") when a file cannot
+  // with root repair), "beam" / "beam-rtl" (a beam of kDefaultBeamWidth), or
+  // "global" / "global-rtl" (the same beam adding raw action scores, for a
+  // globally trained model). False with `error` ("Error: ...") when a file cannot
   // be read, the model has no labels, the template file names a template
   // twice or the driver is none of these.
   bool load(const std::string& templatePath, const std::string& modelPath, const std::string& driver,
@@ -63,7 +62,7 @@ class SentenceParser {
 };
 
 // Parses a file with the named driver ("ltr", "rtl", "repair", "beam",
-// "beam-rtl"; anything else reads as ltr): the same files, output and
+// "beam-rtl", "global", "global-rtl"; anything else reads as ltr): the same files, output and
 // messages as the drivers above. With threads above 1 the sentences are
 // parsed by that many threads, each with a copy of the templates and
 // buffers and the model shared, and written in input order; the progress

@@ -56,3 +56,35 @@ TEST(ParserScorer, SameProbabilitiesAndChoiceAsTheModel) {
 }
 
 }  // namespace
+
+namespace {
+
+// Raw scores are the sums of the weights of the sample's features, repeats
+// counted twice and valued features times their value, on the hash-index
+// path and on the model's own (a sample with valued features).
+TEST(ParserScorer, RawScoresAreTheWeightSums) {
+  const std::vector<ME_Model_Data> rows = {{"0", "U1:a", 1.5},  {"1", "U1:a", -2.0}, {"2:x", "U1:b", 0.25},
+                                           {"0", "U2:c", 3.0},  {"2:x", "U2:c", 1.0}, {"1", "U2:d", 700.0},
+                                           {"///", nullptr, 0.0}};
+  ME_Model model;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(model.load_from_array(rows.data()));
+  testing::internal::GetCapturedStderr();
+  ParserScorer scorer(model);
+  auto expected = [&](const std::vector<double>& byLabelOrder) {
+    std::vector<double> out(static_cast<size_t>(model.num_classes()), 0.0);
+    const char* names[] = {"0", "1", "2:x"};
+    for (int i = 0; i < 3; ++i) out[static_cast<size_t>(model.get_class_id(names[i]))] = byLabelOrder[i];
+    return out;
+  };
+  std::vector<double> scores;
+  ME_Sample sample;
+  sample.feature_strs = {"U1:a", "U2:c", "U1:a", "U9:unknown", "U2:d"};
+  scorer.scores(sample, scores);
+  EXPECT_EQ(scores, expected({6.0, 696.0, 1.0}));
+  sample.valued_feature_strs = {{"U1:b", 4.0}};
+  scorer.scores(sample, scores);
+  EXPECT_EQ(scores, expected({6.0, 696.0, 2.0}));
+}
+
+}  // namespace

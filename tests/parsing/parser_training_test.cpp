@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "parsing/oracle.h"
+#include "parsing/parsing_drivers.h"
 #include "templates/template_reader.h"
 #include "test_files.h"
 
@@ -140,15 +141,71 @@ TEST_F(ParserTraining, NonProjectiveTreesAreCountedAndLeftOut) {
 TEST_F(ParserTraining, TemplateReadingTheLastColumnIsRefused) {
   const std::string path = tempPath("wide.template");
   writeFile(path, "U01:%x[0,10]\n");
-  ME_Model model;
-  ParserSampleCounts counts;
-  testing::internal::CaptureStderr();
-  EXPECT_FALSE(collectParserSamples(path, treebankPath, false, model, counts));
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("Error: " + treebankPath + " line 1: the rows have 11 columns, but template file " + path +
-                     " reads column 10"),
-            std::string::npos)
-      << err;
+  for (bool global : {false, true}) {
+    ME_Model model;
+    ParserSampleCounts counts;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(global ? trainGlobalParser(path, treebankPath, false, GlobalTrainingOptions(), model, counts)
+                        : collectParserSamples(path, treebankPath, false, model, counts));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Error: " + treebankPath + " line 1: the rows have 11 columns, but template file " + path +
+                       " reads column 10"),
+              std::string::npos)
+        << err;
+  }
+}
+
+TEST_F(ParserTraining, GlobalTrainingLearnsTheTreesInBothDirections) {
+  // Thirty passes over three sentences: the summing beam then parses every
+  // training sentence back to its gold tree, right to left as well.
+  for (bool inverse : {false, true}) {
+    SCOPED_TRACE(inverse ? "rtl" : "ltr");
+    GlobalTrainingOptions options;
+    options.width = 4;
+    options.epochs = 30;
+    options.cutoff = 1;
+    std::vector<long> updates;
+    options.onEpoch = [&updates](int, long count) { updates.push_back(count); };
+    ME_Model model;
+    ParserSampleCounts counts;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(trainGlobalParser(templatePath, treebankPath, inverse, options, model, counts));
+    const std::string modelPath = tempPath(inverse ? "rtl.model" : "ltr.model");
+    ASSERT_TRUE(model.save_to_fileV2(modelPath));
+    SentenceParser parser;
+    std::string error;
+    ASSERT_TRUE(parser.load(templatePath, modelPath, inverse ? "global-rtl" : "global", error)) << error;
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(counts.sentences, 3);
+    EXPECT_EQ(counts.samples, inverse ? 22 : 25);  // the oracle's actions up to where the drivers stop
+    ASSERT_EQ(updates.size(), 30u);
+    EXPECT_GT(updates.front(), 0);
+    EXPECT_EQ(updates.back(), 0);
+
+    std::istringstream bank(smallTreebank());
+    std::string line;
+    TokenTable rows;
+    std::vector<int> heads;
+    int parsed = 0;
+    while (std::getline(bank, line)) {
+      if (!line.empty()) {
+        std::istringstream fields(line);
+        std::vector<std::string> row;
+        for (std::string f; fields >> f;) row.push_back(f);
+        heads.push_back(std::stoi(row[8]) - 1);
+        rows.push_back(row);
+        continue;
+      }
+      if (rows.empty()) continue;
+      std::vector<_dppair> arcs;
+      ASSERT_TRUE(parser.parse(rows, arcs));
+      for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(arcs[i].head, heads[i]) << parsed << " " << i;
+      ++parsed;
+      rows.clear();
+      heads.clear();
+    }
+    EXPECT_EQ(parsed, 3);
+  }
 }
 
 }  // namespace

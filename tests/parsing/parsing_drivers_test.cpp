@@ -331,21 +331,25 @@ TEST_F(SampleGeneration, ColumnCheckAlwaysApplies) {
 
 }  // namespace
 
-int beamDriver(int width, char* t, char* m, char* in, char* out) { return parseWithBeam(t, m, in, out, width, false); }
-
 TEST(BeamSearch, AWiderBeamFindsTheMoreProbableParse) {
   // The first step prefers a right arc a->b (0.39) to a shift (0.32), but
   // after the arc nothing is likely (0.25 each), while after the shift a left
   // arc b<-c and then a right arc a->c are near certain (0.98 each): the
   // shift's sequence is the more probable one, which only a beam of two finds.
+  // Summed raw scores (the global driver) rank the arc's sequence first:
+  // after the arc every action scores 10, 1 + 10 against 0.8 + 5 + 5.
   const std::string templates = "U01:%S-1[0,0]%S0[0,0]%x[0,0]\nU02:%S-1[0,0]%S0.dprel[0,0]%x[0,0]\n";
   const std::string model =
       "\nU01\n_X0/a/b 3:R 1.000000 0 0.800000\n_X0/a/c 3:R 5.000000\nzz 1 0.000001 2:L 0.000001\n"
-      "\nU02\na/_x/c 2:L 5.000000\n";
+      "\nU02\na/R/c 0 10.000000 1 10.000000 2:L 10.000000 3:R 10.000000\na/_x/c 2:L 5.000000\n";
   struct Case {
+    const char* driver;
     int width;
     const char* output;
-  } cases[] = {{1, "a 0 ROOT\nb 1 R\n"}, {2, "a 0 ROOT\nb 3 L\nc 1 R\n\n"}, {8, "a 0 ROOT\nb 3 L\nc 1 R\n\n"}};
+  } cases[] = {{"beam", 1, "a 0 ROOT\nb 1 R\n"},
+               {"beam", 2, "a 0 ROOT\nb 3 L\nc 1 R\n\n"},
+               {"beam", 8, "a 0 ROOT\nb 3 L\nc 1 R\n\n"},
+               {"global", 2, "a 0 ROOT\nb 1 R\nc 2 R\n\n"}};
   for (const Case& c : cases) {
     const std::string t = tempPath("beam.tpl"), m = tempPath("beam.model"), in = tempPath("beam.in"),
                       out = tempPath("beam.out");
@@ -353,11 +357,12 @@ TEST(BeamSearch, AWiderBeamFindsTheMoreProbableParse) {
     writeFile(m, model);
     writeFile(in, "a\nb\nc\n\n");
     testing::internal::CaptureStderr();
-    const int result = beamDriver(c.width, const_cast<char*>(t.c_str()), const_cast<char*>(m.c_str()),
-                                  const_cast<char*>(in.c_str()), const_cast<char*>(out.c_str()));
+    const int result = parseDependencyFile(const_cast<char*>(t.c_str()), const_cast<char*>(m.c_str()),
+                                           const_cast<char*>(in.c_str()), const_cast<char*>(out.c_str()), c.driver,
+                                           c.width, 1);
     const std::string messages = testing::internal::GetCapturedStderr();
     EXPECT_EQ(result, 1) << messages;
-    EXPECT_EQ(readFile(out).substr(0, std::string(c.output).size()), c.output) << "width " << c.width;
+    EXPECT_EQ(readFile(out).substr(0, std::string(c.output).size()), c.output) << c.driver << " " << c.width;
   }
   // The in-memory parser with the beam driver finds it as well.
   {
@@ -388,7 +393,7 @@ TEST(ParseDependencyFile, ThreadsWriteTheSameFileInInputOrder) {
   const char* sentences[] = {"a\nb\nc\n\n", "a\n\n", "b\na\n\n", "a\nb\n\n", "c\nb\na\nb\n\n"};
   for (int i = 0; i < 700; ++i) input += sentences[i % 5];
   writeFile(in, input + "a\nb");  // the last sentence lacks its empty line
-  for (const char* driver : {"ltr", "rtl", "repair", "beam"}) {
+  for (const char* driver : {"ltr", "rtl", "repair", "beam", "global"}) {
     std::string outputs[2], messages[2];
     for (int k = 0; k < 2; ++k) {
       const std::string out = tempPath(std::string("threads.out") + std::to_string(k));

@@ -20,13 +20,17 @@
 
 namespace {
 
-const std::vector<std::string> kDrivers = {"ltr", "rtl", "repair", "beam", "beam-rtl"};
+const std::vector<std::string> kDrivers = {"ltr", "rtl", "repair", "beam", "beam-rtl", "global", "global-rtl"};
 const char kDriverHelp[] =
     "ltr: left to right; rtl: right to left (a model trained with --direction rtl); repair: left to right, "
     "then the tokens left without a head are attached; beam, beam-rtl: left to right or right to left, "
-    "keeping the --beam-width most probable partial parses (default: the model's, from its manifest, else ltr)";
+    "keeping the --beam-width most probable partial parses; global, global-rtl: the same beams adding the "
+    "actions' scores, for a model trained with --oracle global (default: the model's, from its manifest, else "
+    "ltr)";
 
-bool readsRightToLeft(const std::string& driver) { return driver == "rtl" || driver == "beam-rtl"; }
+bool readsRightToLeft(const std::string& driver) {
+  return driver == "rtl" || driver == "beam-rtl" || driver == "global-rtl";
+}
 
 // Runs the named driver over a file in the drivers' layout; 1 on success.
 int runDriver(const std::string& driver, int beamWidth, int threads, std::string& templatePath, std::string& model,
@@ -220,8 +224,13 @@ int runTrainParser(int argc, char** argv) {
   cl.choice(kitopt::kOracle, oracle,
             "static: learn the actions that rebuild each gold tree; dynamic: train an explorer model that way "
             "first, parse TRAIN with it, and learn in every state it reaches the action that keeps the best "
-            "tree still reachable",
-            {"static", "dynamic"});
+            "tree still reachable; global: parse TRAIN with a beam of --beam-width and, wherever the gold "
+            "actions fall out of it, move the weights toward them and away from the best parse (averaged "
+            "perceptron with early update; parse with --driver global)",
+            {"static", "dynamic", "global"});
+  cl.option(kitopt::kBeamWidth, options.globalTraining.width, "global oracle: the beam's width while training", 1,
+            4096);
+  cl.option(kitopt::kEpochs, options.globalTraining.epochs, "global oracle: passes over TRAIN", 1, 10000);
   cl.option(kitopt::kExplore, options.dynamic.explore,
             "dynamic oracle: how often the explorer's next action is drawn from its distribution instead of "
             "being its most probable one",
@@ -246,6 +255,17 @@ int runTrainParser(int argc, char** argv) {
       penalty == "l1" ? ME_Penalty::kL1 : penalty == "none" ? ME_Penalty::kNone : ME_Penalty::kL2;
   options.inverse = direction == "rtl";
   options.dynamicOracle = oracle == "dynamic";
+  options.global = oracle == "global";
+  options.globalTraining.cutoff = options.cutoff;
+  ProgressLine passes(cl, "sentences");
+  if (options.global) {
+    options.globalTraining.onProgress = [&passes](long done) { passes.update(done); };
+    options.globalTraining.onEpoch = [&](int epoch, long updates) {
+      if (!cl.verbose()) return;
+      passes.finish();
+      std::fprintf(stderr, "pass %d: %ld sentences updated\n", epoch, updates);
+    };
+  }
   if (!templateOrDefault(options.templatePath)) return 1;
   ProgressLine iterations(cl, "iterations");
   estimatorProgress(cl, iterations, options.estimator);
@@ -277,13 +297,18 @@ int runTrainParser(int argc, char** argv) {
   iterations.finish();
   if (!cl.quiet() && options.markLifted > 0)
     std::fprintf(stderr, "lifted arcs marked: %d\n", report.markedArcs);
-  if (!cl.quiet())
+  passes.finish();
+  if (!cl.quiet() && options.global)
+    std::fprintf(stderr, "training: %d passes, beam of %d, %.1f s\n", options.globalTraining.epochs,
+                 options.globalTraining.width, report.seconds);
+  else if (!cl.quiet())
     std::fprintf(stderr, "training: %d iterations, %s, log-likelihood %.3f, %.1f s\n", report.estimator.iterations,
                  report.estimator.message.c_str(), report.estimator.log_likelihood, report.seconds);
   if (!model.save_to_fileV2(out.path()) || !out.commit()) return 1;
   if (!cl.quiet())
     std::fprintf(stderr, "wrote %s (%s)\n", modelPath.c_str(),
-                 options.inverse ? "rtl driver" : "ltr and repair drivers");
+                 options.global ? (options.inverse ? "global-rtl driver" : "global driver")
+                                : options.inverse ? "rtl driver" : "ltr and repair drivers");
   return 0;
 }
 

@@ -72,11 +72,15 @@ TEST_F(ParserTraining, TrainedModelsParseTheirTrainingSentencesWithEveryDriver) 
   ASSERT_EQ(r.status, 0) << r.err;
   r = train(rtlModel, "rtl");
   ASSERT_EQ(r.status, 0) << r.err;
+  const std::string globalModel = tempPath("global.model");
+  r = runKit({"train-parser", "-t", templatePath, "-c", "1", "--oracle", "global", "--epochs", "30", "-b", "4",
+              treebankPath, globalModel});
+  ASSERT_EQ(r.status, 0) << r.err;
   const std::string parsed = tempPath("parsed.out");
   struct Case {
     const char* driver;
     const std::string& model;
-  } cases[] = {{"ltr", ltrModel}, {"rtl", rtlModel}, {"repair", ltrModel}};
+  } cases[] = {{"ltr", ltrModel}, {"rtl", rtlModel}, {"repair", ltrModel}, {"global", globalModel}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.driver);
     r = runKit({"evaluate-parser", "-m", c.model, "-t", templatePath, "--driver", c.driver, "-o", parsed, treebankPath});
@@ -177,7 +181,9 @@ TEST_F(ParserTraining, MisuseGivesTheUsage) {
       {{"train-parser", "-c", "2x", "a", "b"}, "--cutoff takes a whole number from 0 to 1000000, not '2x'"},
       {{"train-parser", "--direction=up", "a", "b"}, "--direction takes ltr or rtl, not 'up'"},
       {{"train-parser", "a", "b", "-s"}, "option --strength needs a value"},
-      {{"evaluate-parser", "-m", "m", "--driver", "up", "g"}, "--driver takes ltr, rtl, repair, beam or beam-rtl, not 'up'"},
+      {{"evaluate-parser", "-m", "m", "--driver", "up", "g"}, "--driver takes ltr, rtl, repair, beam, beam-rtl, global or global-rtl, not 'up'"},
+      {{"train-parser", "--oracle", "local", "a", "b"}, "--oracle takes static, dynamic or global, not 'local'"},
+      {{"train-parser", "--epochs", "0", "a", "b"}, "--epochs takes a whole number from 1 to 10000, not '0'"},
       {{"evaluate-parser", "-m", "m", "--lifting", "4", "g"}, "--lifting takes 2 or 3, not '4'"},
   };
   for (Case& c : cases) {
