@@ -35,7 +35,7 @@ struct ModelFiles {
   std::string tokenLists, lemmas;                            // english-tokenizer.data, english-lemmatizer.data
   std::string taggerModel, taggerDict, taggerTemplate;       // template empty: the built-in English set
   std::string parserModel, parserTemplate;
-  std::string parserDriver = "repair";  // ltr, rtl, repair, beam or beam-rtl
+  std::string parserDriver = "repair";  // ltr, rtl, repair, beam, beam-rtl, global or global-rtl
   // Role labelling: a model whose driver finds the predicates itself.
   std::string roleModel, roleTemplate, rolePropbank, roleNombank, roleDriver = "allpair";
 };

@@ -130,7 +130,7 @@ TEST_F(KitParse, MisuseAndFailure) {
            std::string(KORVANE_SOURCE_DIR) + "/models/english.manifest); parse needs a parser model."},
       {{"parse", "-m", model, "-t", templates, input}, 2, "missing OUTPUT"},
       {{"parse", "-m", model, "-t", templates, "--driver", "up", input, output}, 2,
-       "--driver takes ltr, rtl, repair, beam or beam-rtl, not 'up'"},
+       "--driver takes ltr, rtl, repair, beam, beam-rtl, global or global-rtl, not 'up'"},
       {{"parse", "-m", model, "-t", templates, input, output, "--driver"}, 2, "option --driver needs a value"},
       {{"parse", "--bogus", "-m", model, "-t", templates, input, output}, 2, "unknown option --bogus"},
       {{"parse", "-m", "/nonexistent/m", "-t", templates, input, output}, 1,
