@@ -3,12 +3,14 @@
 #include <chrono>
 #include <cstdio>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <numeric>
 #include <random>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -375,7 +377,9 @@ struct GlobalCandidate {
 
 class GlobalTrainer {
  public:
-  GlobalTrainer(SampleCollection& collection, bool inverse, std::vector<std::string>& labels)
+  // Each trainer has its own copy of the templates (the feature generator
+  // writes into them), so that trainers may run side by side.
+  GlobalTrainer(const SampleCollection& collection, bool inverse, const std::vector<std::string>& labels)
       : collection_(collection), inverse_(inverse), labels_(labels) {}
 
   GlobalItem start(const GlobalSentence& s) const {
@@ -417,9 +421,11 @@ class GlobalTrainer {
     }
   }
 
-  // One sentence: beam parse with early update. Returns true when the
-  // weights were updated.
-  bool train(GlobalSentence& s, PerceptronWeights& weights, int width, double step) {
+  // One sentence: beam parse with early update. delta: the update, by
+  // (feature << 8 | label) in key order; empty when none is due.
+  void train(GlobalSentence& s, const PerceptronWeights& weights, int width,
+             std::vector<std::pair<uint64_t, double>>& delta) {
+    delta.clear();
     const int n = static_cast<int>(s.rows.size());
     std::vector<GlobalItem> beam(1, start(s)), nextBeam;
     std::vector<GlobalCandidate> candidates;
@@ -457,7 +463,8 @@ class GlobalTrainer {
           if (item.gold) goldLength = std::min(s.gold.size(), item.actions.size() + (item.ended ? 0 : 1));
         std::vector<int> predicted = beam[static_cast<size_t>(candidates[0].item)].actions;
         if (candidates[0].label >= 0) predicted.push_back(candidates[0].label);
-        return update(s, weights, goldLength, predicted, step);
+        update(s, weights, goldLength, predicted, delta);
+        return;
       }
       nextBeam.clear();
       for (size_t k = 0; k < keep; ++k) {
@@ -470,8 +477,8 @@ class GlobalTrainer {
       }
       beam.swap(nextBeam);
     }
-    if (beam[0].gold && beam[0].actions.size() == s.gold.size()) return false;
-    return update(s, weights, s.gold.size(), beam[0].actions, step);
+    if (beam[0].gold && beam[0].actions.size() == s.gold.size()) return;
+    update(s, weights, s.gold.size(), beam[0].actions, delta);
   }
 
  private:
@@ -486,23 +493,19 @@ class GlobalTrainer {
       apply(item, actions[t], n);
     }
   }
-  bool update(GlobalSentence& s, PerceptronWeights& weights, size_t goldLength, const std::vector<int>& predicted,
-              double step) {
+  void update(GlobalSentence& s, const PerceptronWeights& weights, size_t goldLength,
+              const std::vector<int>& predicted, std::vector<std::pair<uint64_t, double>>& delta) {
     delta_.clear();
     collect(s, weights, s.gold, goldLength, 1.0);
     collect(s, weights, predicted, predicted.size(), -1.0);
-    bool any = false;
-    for (const auto& d : delta_) {
-      if (d.second == 0.0) continue;
-      weights.update(static_cast<int>(d.first >> 8), static_cast<int>(d.first & 0xff), d.second, step);
-      any = true;
-    }
-    return any;
+    for (const auto& d : delta_)
+      if (d.second != 0.0) delta.push_back(d);
+    std::sort(delta.begin(), delta.end());
   }
 
-  SampleCollection& collection_;
+  SampleCollection collection_;
   bool inverse_;
-  std::vector<std::string>& labels_;
+  const std::vector<std::string>& labels_;
   ME_Sample sample_;
   std::vector<_dppair> noArcs_;
   std::vector<_hisstruc> history_;
@@ -522,7 +525,7 @@ bool trainGlobalParser(const std::string& templatePath, const std::string& input
   std::vector<std::string> labels;
   std::map<std::string, int> labelIds;
   std::unordered_map<std::string, int> seen;
-  GlobalTrainer trainer(collection, inverse, labels);
+  GlobalTrainer trainer(collection, inverse, labels);  // reads the treebank
   const bool ok = forEachTrainingSentence(inputPath, inverse, counts, [&](TokenTable& rows, int firstLine,
                                                                           const std::vector<_dppair>&,
                                                                           std::vector<std::string>& actions) {
@@ -561,17 +564,43 @@ bool trainGlobalParser(const std::string& templatePath, const std::string& input
     if (entry.second >= options.cutoff) weights.addFeature(entry.first);
   seen = std::unordered_map<std::string, int>();
 
+  // Sentences go in batches: each is parsed with the weights as they were
+  // at the start of its batch, and the updates are made in sentence order,
+  // so the model does not depend on the number of threads.
+  const int threads = std::max(1, options.threads);
+  std::vector<std::unique_ptr<GlobalTrainer>> trainers;
+  for (int t = 0; t < threads; ++t) trainers.emplace_back(new GlobalTrainer(collection, inverse, labels));
+  // Small treebanks learn faster updating after every sentence.
+  const size_t batch = options.batch > 0 ? static_cast<size_t>(options.batch)
+                                         : std::max<size_t>(1, std::min<size_t>(16, sentences.size() / 500));
+  std::vector<std::vector<std::pair<uint64_t, double>>> deltas(batch);
   std::vector<size_t> order(sentences.size());
   std::iota(order.begin(), order.end(), 0);
   std::mt19937 rng(options.seed);
   double step = 1.0;
+  long done = 0;
   for (int epoch = 1; epoch <= options.epochs; ++epoch) {
     std::shuffle(order.begin(), order.end(), rng);
     long updates = 0;
-    for (size_t i : order) {
-      if (trainer.train(sentences[i], weights, options.width, step)) ++updates;
-      step += 1.0;
-      if (options.onProgress && static_cast<long>(step) % 100 == 0) options.onProgress(static_cast<long>(step));
+    for (size_t first = 0; first < order.size(); first += batch) {
+      const size_t count = std::min(batch, order.size() - first);
+      std::atomic<size_t> next(0);
+      auto work = [&](GlobalTrainer& trainer) {
+        for (size_t k = next++; k < count; k = next++)
+          trainer.train(sentences[order[first + k]], weights, options.width, deltas[k]);
+      };
+      std::vector<std::thread> helpers;
+      for (int t = 1; t < threads; ++t) helpers.emplace_back(work, std::ref(*trainers[static_cast<size_t>(t)]));
+      work(*trainers[0]);
+      for (std::thread& h : helpers) h.join();
+      for (size_t k = 0; k < count; ++k) {
+        if (!deltas[k].empty()) ++updates;
+        for (const auto& d : deltas[k])
+          weights.update(static_cast<int>(d.first >> 8), static_cast<int>(d.first & 0xff), d.second, step);
+        step += 1.0;
+      }
+      done += static_cast<long>(count);
+      if (options.onProgress && (first / batch) % 8 == 0) options.onProgress(done);
     }
     if (options.onEpoch) options.onEpoch(epoch, updates);
   }

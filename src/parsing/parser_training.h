@@ -49,6 +49,12 @@ struct GlobalTrainingOptions {
   // Features seen fewer times in the oracle's states are left out.
   int cutoff = 2;
   unsigned seed = 19;  // order of the sentences in each pass
+  // Sentences parsed with the same weights, their updates made afterwards in
+  // sentence order: the threads share a batch's sentences, and the model is
+  // the same for any number of threads. 0: one sentence per 500 of the
+  // treebank, from 1 to 16.
+  int batch = 0;
+  int threads = 1;
   // Called after each pass: its number (from 1), the sentences that
   // updated the weights in it.
   std::function<void(int, long)> onEpoch;

@@ -155,15 +155,38 @@ TEST_F(ParserTraining, TemplateReadingTheLastColumnIsRefused) {
   }
 }
 
+TEST_F(ParserTraining, GlobalTrainingGivesTheSameModelOnAnyNumberOfThreads) {
+  std::string files[2];
+  for (int threads : {1, 3}) {
+    GlobalTrainingOptions options;
+    options.epochs = 5;
+    options.cutoff = 1;
+    options.batch = 2;
+    options.threads = threads;
+    ME_Model model;
+    ParserSampleCounts counts;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(trainGlobalParser(templatePath, treebankPath, false, options, model, counts));
+    const std::string path = tempPath(std::to_string(threads) + ".model");
+    ASSERT_TRUE(model.save_to_fileV2(path));
+    testing::internal::GetCapturedStderr();
+    files[threads == 1 ? 0 : 1] = readFile(path);
+  }
+  EXPECT_GT(files[0].size(), 100u);
+  EXPECT_EQ(files[0], files[1]);
+}
+
 TEST_F(ParserTraining, GlobalTrainingLearnsTheTreesInBothDirections) {
-  // Thirty passes over three sentences: the summing beam then parses every
-  // training sentence back to its gold tree, right to left as well.
+  // Thirty passes over three sentences, updating after each: the summing
+  // beam then parses every training sentence back to its gold tree, right
+  // to left as well.
   for (bool inverse : {false, true}) {
     SCOPED_TRACE(inverse ? "rtl" : "ltr");
     GlobalTrainingOptions options;
     options.width = 4;
     options.epochs = 30;
     options.cutoff = 1;
+    options.batch = 1;
     std::vector<long> updates;
     options.onEpoch = [&updates](int, long count) { updates.push_back(count); };
     ME_Model model;

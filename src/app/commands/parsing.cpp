@@ -257,6 +257,7 @@ int runTrainParser(int argc, char** argv) {
   options.dynamicOracle = oracle == "dynamic";
   options.global = oracle == "global";
   options.globalTraining.cutoff = options.cutoff;
+  options.globalTraining.threads = options.estimator.threads;
   ProgressLine passes(cl, "sentences");
   if (options.global) {
     options.globalTraining.onProgress = [&passes](long done) { passes.update(done); };
