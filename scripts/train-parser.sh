@@ -20,8 +20,9 @@
 #   root), WORK (default build/parser-work), TAGS, WIDTHS (default "4 8"),
 #   DIRECTIONS (default "ltr rtl"), RETAG (1: redo the jackknife even if WORK
 #   has its tags), and the training options CUTOFF, STRENGTH,
-#   ITERATIONS, THREADS, ORACLE, EXPLORE, EXPLORER_ITERATIONS, MARK, and
-#   TEMPLATE (default models/parser-rich.template).
+#   ITERATIONS, THREADS, ORACLE, EXPLORE, EXPLORER_ITERATIONS, MARK, EPOCHS
+#   and TRAIN_WIDTH (ORACLE=global: passes and the beam's width in training),
+#   and TEMPLATE (default models/parser-rich.template).
 # Models trained on this data carry its licence, CC BY-SA 4.0 (UD_English-EWT).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -40,7 +41,9 @@ directions="${DIRECTIONS:-ltr rtl}"
 options=(--template "$template" --cutoff "${CUTOFF:-2}" --penalty l2 --strength "${STRENGTH:-2.0}"
          --iterations "${ITERATIONS:-300}" --threads "${THREADS:-2}" --oracle "${ORACLE:-static}"
          --explore "${EXPLORE:-0.1}" --explorer-iterations "${EXPLORER_ITERATIONS:-50}"
-         --mark-lifted "${MARK:-5}")
+         --mark-lifted "${MARK:-5}" --epochs "${EPOCHS:-15}" --beam-width "${TRAIN_WIDTH:-8}")
+beam=beam
+[ "${ORACLE:-static}" = global ] && beam=global  # a global model is read by the summing beam
 
 for f in "$data/en_ewt-train.conll" "$data/en_ewt-dev.conll" "$template"; do
   [ -r "$f" ] || { echo "Error: open file $f for reading." >&2; exit 1; }
@@ -89,10 +92,10 @@ for trees in "${sets[@]}"; do
   for direction in $directions; do
     if [ "$direction" = ltr ]; then
       for driver in ltr repair; do evaluate "$model" "$trees" "$driver"; done
-      for w in $widths; do evaluate "$model" "$trees" beam "$w"; done
+      for w in $widths; do evaluate "$model" "$trees" "$beam" "$w"; done
     else
       evaluate "$rtl_model" "$trees" rtl
-      for w in $widths; do evaluate "$rtl_model" "$trees" beam-rtl "$w"; done
+      for w in $widths; do evaluate "$rtl_model" "$trees" "$beam-rtl" "$w"; done
     fi
   done
 done

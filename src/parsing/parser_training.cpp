@@ -336,15 +336,16 @@ class PerceptronWeights {
     w_[static_cast<size_t>(slot)] += delta;
     u_[static_cast<size_t>(slot)] += step * delta;
   }
-  // Writes the averaged weights into model (labels already in it).
-  void averagedInto(ME_Model& model, double step) const {
+  // Writes the averaged weights of at least minWeight in size into model
+  // (labels already in it).
+  void averagedInto(ME_Model& model, double step, double minWeight) const {
     std::vector<const std::string*> names(slots_.size(), nullptr);
     for (const auto& entry : ids_) names[static_cast<size_t>(entry.second)] = &entry.first;
     for (size_t f = 0; f < slots_.size(); ++f) {
       int id = -1;
       for (const auto& slot : slots_[f]) {
         const double value = w_[static_cast<size_t>(slot.second)] - u_[static_cast<size_t>(slot.second)] / step;
-        if (std::fabs(value) < 1e-6) continue;
+        if (std::fabs(value) < minWeight || value == 0.0) continue;
         if (id < 0) id = model.feature_names.Put(*names[f]);
         model.feature_bag.Put(ME_Model::ME_Feature(slot.first, id));
         model.weights.push_back(value);
@@ -606,7 +607,7 @@ bool trainGlobalParser(const std::string& templatePath, const std::string& input
   }
   for (const std::string& label : labels) model.labels.Put(label);
   model.label_count = model.labels.Size();
-  weights.averagedInto(model, step);
+  weights.averagedInto(model, step, options.minWeight);
   model.init_feature2mef();
   return true;
 }

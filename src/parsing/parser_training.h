@@ -55,6 +55,9 @@ struct GlobalTrainingOptions {
   // treebank, from 1 to 16.
   int batch = 0;
   int threads = 1;
+  // Averaged weights smaller than this are left out of the model: on the
+  // English treebank those below 1 halve the model and change nothing.
+  double minWeight = 1.0;
   // Called after each pass: its number (from 1), the sentences that
   // updated the weights in it.
   std::function<void(int, long)> onEpoch;

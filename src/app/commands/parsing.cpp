@@ -231,6 +231,8 @@ int runTrainParser(int argc, char** argv) {
   cl.option(kitopt::kBeamWidth, options.globalTraining.width, "global oracle: the beam's width while training", 1,
             4096);
   cl.option(kitopt::kEpochs, options.globalTraining.epochs, "global oracle: passes over TRAIN", 1, 10000);
+  cl.option(kitopt::kMinWeight, options.globalTraining.minWeight,
+            "global oracle: leave out of the model the weights smaller than W in size", 0.0, 1e12);
   cl.option(kitopt::kExplore, options.dynamic.explore,
             "dynamic oracle: how often the explorer's next action is drawn from its distribution instead of "
             "being its most probable one",
