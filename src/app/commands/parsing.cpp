@@ -86,14 +86,21 @@ bool templateOrDefault(std::string& templatePath) {
   return !templatePath.empty();
 }
 
+bool addsScores(const std::string& driver) { return driver == "global" || driver == "global-rtl"; }
+
 // The model (the shipped English parser unless named: the right-to-left one
-// for a driver that reads right to left), the template and driver its
-// manifest brings, and a warning when the driver reads in the other
-// direction than the model was trained for.
+// for a driver that reads right to left, the globally trained one for the
+// global driver), the template and driver its manifest brings, and a
+// warning when the driver reads in the other direction than the model was
+// trained for, or sums the scores of a model not trained for it (or the
+// other way round).
 bool chooseParser(const CommandLine& cl, std::string& model, std::string& templatePath, std::string& driver) {
   if (!cl.given(kitopt::kModel)) {
-    const bool rtl = cl.given(kitopt::kDriver) && readsRightToLeft(driver);
-    model = shippedFileOrSay(rtl ? "english-parser-rtl.model" : "english-parser.model");
+    const bool named = cl.given(kitopt::kDriver);
+    const bool rtl = named && readsRightToLeft(driver);
+    model = shippedFileOrSay(rtl                            ? "english-parser-rtl.model"
+                             : named && driver == "global" ? "english-parser-global.model"
+                                                           : "english-parser.model");
     if (model.empty()) return false;
   }
   ModelManifest manifest;
@@ -115,6 +122,11 @@ bool chooseParser(const CommandLine& cl, std::string& model, std::string& templa
     std::fprintf(stderr, "Warning: the %s driver reads %s, but %s was trained for %s (%s).\n", driver.c_str(),
                  reads == "rtl" ? "right to left" : "left to right", model.c_str(),
                  direction == "rtl" ? "right to left" : "left to right", manifest.path.c_str());
+  const bool global = manifest.value("oracle") == "global";
+  if (manifest.has("oracle") && global != addsScores(driver))
+    std::fprintf(stderr, "Warning: the %s driver %s, but %s was trained %s (%s).\n", driver.c_str(),
+                 addsScores(driver) ? "adds raw action scores" : "reads action probabilities", model.c_str(),
+                 global ? "as a whole for the global drivers" : "action by action", manifest.path.c_str());
   if (!templateOrDefault(templatePath)) return false;
   if (cl.verbose())
     std::fprintf(stderr, "model %s, templates %s, driver %s\n", model.c_str(), templatePath.c_str(), driver.c_str());

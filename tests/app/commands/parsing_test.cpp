@@ -46,6 +46,8 @@ TEST_F(KitParse, EachDriver) {
       {{"--driver", "rtl"}, "a 0 ROOT\nb 1 L\n\n"},
       {{"--driver", "beam"}, "a 0 ROOT\nb 1 R\n\n"},
       {{"--driver", "beam-rtl", "--beam-width", "2"}, "a 0 ROOT\nb 1 L\n\n"},
+      {{"--driver", "global"}, "a 0 ROOT\nb 1 R\n\n"},
+      {{"--driver", "global-rtl"}, "a 0 ROOT\nb 1 L\n\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"parse", "-m", model, "--template", templates};
@@ -59,15 +61,18 @@ TEST_F(KitParse, EachDriver) {
 }
 
 // Without -m the shipped parser is used: the right-to-left one when the
-// driver reads right to left, so that neither direction warns about the other.
+// driver reads right to left, the globally trained one for the global
+// driver, so that no driver warns about its model.
 TEST_F(KitParse, ShippedModelFollowsTheDriversDirection) {
   const std::string folder = testing::TempDir() + "parsing_commands_models";
   ASSERT_EQ(system(("rm -rf '" + folder + "' && mkdir '" + folder + "'").c_str()), 0);
-  for (const char* direction : {"ltr", "rtl"}) {
-    const std::string name = folder + (direction == std::string("ltr") ? "/english-parser" : "/english-parser-rtl");
+  for (const std::string kind : {"", "-rtl", "-global"}) {
+    const std::string name = folder + "/english-parser" + kind;
     std::ofstream(name + ".model", std::ios::binary) << "\nU01\na/b 3:R 10.000000\nb/a 2:L 10.000000\nzz 0 1.000000";
+    const char* direction = kind == "-rtl" ? "rtl" : "ltr";
     std::ofstream(name + ".manifest", std::ios::binary)
-        << "kind = parser\ndirection = " << direction << "\ndriver = " << direction << "\n";
+        << "kind = parser\ndirection = " << direction << "\ndriver = " << (kind == "-global" ? "global" : direction)
+        << "\noracle = " << (kind == "-global" ? "global" : "static") << "\n";
   }
   setenv("KORVANE_MODELS", folder.c_str(), 1);
   struct Case {
@@ -80,6 +85,7 @@ TEST_F(KitParse, ShippedModelFollowsTheDriversDirection) {
       {{"--driver", "rtl"}, "/english-parser-rtl.model", "a 0 ROOT\nb 1 L\n\n"},
       {{"--driver", "beam-rtl"}, "/english-parser-rtl.model", "a 0 ROOT\nb 1 L\n\n"},
       {{"--driver", "beam"}, "/english-parser.model", "a 0 ROOT\nb 1 R\n\n"},
+      {{"--driver", "global"}, "/english-parser-global.model", "a 0 ROOT\nb 1 R\n\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"parse", "-v", "-t", templates};
@@ -92,6 +98,14 @@ TEST_F(KitParse, ShippedModelFollowsTheDriversDirection) {
     EXPECT_EQ(o.err.find("Warning"), std::string::npos) << o.err;
     EXPECT_EQ(read(), c.want);
   }
+  // A driver that does not suit the model's training is warned about.
+  const Outcome o = kit({"parse", "-t", templates, "-m", folder + "/english-parser-global.model", "--driver", "beam",
+                         input, output});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.err.find("Warning: the beam driver reads action probabilities, but " + folder +
+                       "/english-parser-global.model was trained as a whole for the global drivers"),
+            std::string::npos)
+      << o.err;
   unsetenv("KORVANE_MODELS");
 }
 
