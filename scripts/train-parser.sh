@@ -9,27 +9,30 @@
 #    tagger (scripts/jackknife-tags.sh); TAGS=gold keeps the treebank's tags.
 # 2. Models: a left-to-right model (ltr, repair and beam) and a right-to-left
 #    one (rtl, beam-rtl) with models/parser-rich.template, the static oracle
-#    (ORACLE=dynamic measured lower on en_ewt-dev) and marked lifted arcs.
+#    (ORACLE=dynamic measured lower on en_ewt-dev) and marked lifted arcs; and
+#    a globally trained left-to-right one (the global driver): EPOCHS passes
+#    of a beam of TRAIN_WIDTH.
 # 3. Scores on en_ewt-dev with the predicted and with the gold tags, for every
 #    driver and the beam at each width of WIDTHS.
 #
 # usage: scripts/train-parser.sh [MODEL]      (default models/english-parser.model;
-#   the right-to-left model is written beside it, -rtl before .model)
+#   the right-to-left and the global model are written beside it, -rtl and
+#   -global before .model)
 # environment: KORVANE_KIT (korvane-kit program; default build/src/app/korvane-kit,
 #   built when missing), KORVANE_DATA (default ../shared/data from the project
 #   root), WORK (default build/parser-work), TAGS, WIDTHS (default "4 8"),
-#   DIRECTIONS (default "ltr rtl"), RETAG (1: redo the jackknife even if WORK
+#   DIRECTIONS (default "ltr rtl global"), RETAG (1: redo the jackknife even if WORK
 #   has its tags), and the training options CUTOFF, STRENGTH,
-#   ITERATIONS, THREADS, ORACLE, EXPLORE, EXPLORER_ITERATIONS, MARK, EPOCHS
-#   and TRAIN_WIDTH (ORACLE=global: passes and the beam's width in training),
+#   ITERATIONS, THREADS, ORACLE, EXPLORE, EXPLORER_ITERATIONS, MARK (the
+#   ltr and rtl models), EPOCHS, TRAIN_WIDTH, MIN_WEIGHT (the global model),
 #   and TEMPLATE (default models/parser-rich.template).
 # Models trained on this data carry its licence, CC BY-SA 4.0 (UD_English-EWT).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 model="${1:-$root/models/english-parser.model}"
 case "$model" in
-  *.model) rtl_model="${model%.model}-rtl.model" ;;
-  *) rtl_model="$model-rtl" ;;
+  *.model) rtl_model="${model%.model}-rtl.model"; global_model="${model%.model}-global.model" ;;
+  *) rtl_model="$model-rtl"; global_model="$model-global" ;;
 esac
 data="${KORVANE_DATA:-$root/../shared/data}"
 kit="${KORVANE_KIT:-$root/build/src/app/korvane-kit}"
@@ -37,13 +40,14 @@ work="${WORK:-$root/build/parser-work}"
 template="${TEMPLATE:-$root/models/parser-rich.template}"
 tags="${TAGS:-predicted}"
 widths="${WIDTHS-4 8}"  # empty: no beam runs
-directions="${DIRECTIONS:-ltr rtl}"
+directions="${DIRECTIONS:-ltr rtl global}"
 options=(--template "$template" --cutoff "${CUTOFF:-2}" --penalty l2 --strength "${STRENGTH:-2.0}"
          --iterations "${ITERATIONS:-300}" --threads "${THREADS:-2}" --oracle "${ORACLE:-static}"
          --explore "${EXPLORE:-0.1}" --explorer-iterations "${EXPLORER_ITERATIONS:-50}"
-         --mark-lifted "${MARK:-5}" --epochs "${EPOCHS:-15}" --beam-width "${TRAIN_WIDTH:-8}")
-beam=beam
-[ "${ORACLE:-static}" = global ] && beam=global  # a global model is read by the summing beam
+         --mark-lifted "${MARK:-5}")
+global_options=(--template "$template" --cutoff "${CUTOFF:-2}" --threads "${THREADS:-2}" --oracle global
+                --epochs "${EPOCHS:-15}" --beam-width "${TRAIN_WIDTH:-8}" --min-weight "${MIN_WEIGHT:-1}"
+                --mark-lifted "${MARK:-5}")
 
 for f in "$data/en_ewt-train.conll" "$data/en_ewt-dev.conll" "$template"; do
   [ -r "$f" ] || { echo "Error: open file $f for reading." >&2; exit 1; }
@@ -72,11 +76,14 @@ case "$tags" in
 esac
 
 for direction in $directions; do
-  m="$model"
-  [ "$direction" = rtl ] && m="$rtl_model"
   echo "== training the $direction model on $train" >&2
   start=$(date +%s)
-  "$kit" train-parser "${options[@]}" --direction "$direction" "$train" "$m"
+  case "$direction" in
+    ltr) m="$model"; "$kit" train-parser "${options[@]}" --direction ltr "$train" "$m" ;;
+    rtl) m="$rtl_model"; "$kit" train-parser "${options[@]}" --direction rtl "$train" "$m" ;;
+    global) m="$global_model"; "$kit" train-parser "${global_options[@]}" "$train" "$m" ;;
+    *) echo "Error: DIRECTIONS takes ltr, rtl and global, not '$direction'." >&2; exit 2 ;;
+  esac
   echo "== $direction model: trained in $(( $(date +%s) - start )) s wall, $(du -h "$m" | cut -f1)" >&2
 done
 
@@ -90,12 +97,18 @@ sets=("$dev")
 [ "$dev" != "$gold_dev" ] && sets+=("$gold_dev")
 for trees in "${sets[@]}"; do
   for direction in $directions; do
-    if [ "$direction" = ltr ]; then
-      for driver in ltr repair; do evaluate "$model" "$trees" "$driver"; done
-      for w in $widths; do evaluate "$model" "$trees" "$beam" "$w"; done
-    else
-      evaluate "$rtl_model" "$trees" rtl
-      for w in $widths; do evaluate "$rtl_model" "$trees" "$beam-rtl" "$w"; done
-    fi
+    case "$direction" in
+      ltr)
+        for driver in ltr repair; do evaluate "$model" "$trees" "$driver"; done
+        for w in $widths; do evaluate "$model" "$trees" beam "$w"; done
+        ;;
+      rtl)
+        evaluate "$rtl_model" "$trees" rtl
+        for w in $widths; do evaluate "$rtl_model" "$trees" beam-rtl "$w"; done
+        ;;
+      global)
+        for w in $widths; do evaluate "$global_model" "$trees" global "$w"; done
+        ;;
+    esac
   done
 done

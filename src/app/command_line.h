@@ -73,6 +73,7 @@ constexpr OptionName kModels{'\0', "models", "DIR", nullptr};     // folder of t
 constexpr OptionName kBeamWidth{'b', "beam-width", "N", nullptr};     // partial parses a beam keeps
 constexpr OptionName kOracle{'\0', "oracle", "KIND", nullptr};         // static, dynamic or global
 constexpr OptionName kEpochs{'\0', "epochs", "N", nullptr};           // passes of the global trainer
+constexpr OptionName kBatch{'\0', "batch", "N", nullptr};             // sentences a global update waits for
 constexpr OptionName kMinWeight{'\0', "min-weight", "W", nullptr};    // smallest weight a global model keeps
 constexpr OptionName kExplore{'\0', "explore", "P", nullptr};          // dynamic oracle's sampling rate
 constexpr OptionName kExplorerIterations{'\0', "explorer-iterations", "N", nullptr};

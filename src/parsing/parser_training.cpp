@@ -571,9 +571,7 @@ bool trainGlobalParser(const std::string& templatePath, const std::string& input
   const int threads = std::max(1, options.threads);
   std::vector<std::unique_ptr<GlobalTrainer>> trainers;
   for (int t = 0; t < threads; ++t) trainers.emplace_back(new GlobalTrainer(collection, inverse, labels));
-  // Small treebanks learn faster updating after every sentence.
-  const size_t batch = options.batch > 0 ? static_cast<size_t>(options.batch)
-                                         : std::max<size_t>(1, std::min<size_t>(16, sentences.size() / 500));
+  const size_t batch = static_cast<size_t>(std::max(1, options.batch));
   std::vector<std::vector<std::pair<uint64_t, double>>> deltas(batch);
   std::vector<size_t> order(sentences.size());
   std::iota(order.begin(), order.end(), 0);

@@ -243,6 +243,10 @@ int runTrainParser(int argc, char** argv) {
   cl.option(kitopt::kBeamWidth, options.globalTraining.width, "global oracle: the beam's width while training", 1,
             4096);
   cl.option(kitopt::kEpochs, options.globalTraining.epochs, "global oracle: passes over TRAIN", 1, 10000);
+  cl.option(kitopt::kBatch, options.globalTraining.batch,
+            "global oracle: sentences parsed with the same weights, side by side on the threads, before their "
+            "updates are made in order (the model does not depend on --threads; larger batches learn more slowly)",
+            1, 1000);
   cl.option(kitopt::kMinWeight, options.globalTraining.minWeight,
             "global oracle: leave out of the model the weights smaller than W in size", 0.0, 1e12);
   cl.option(kitopt::kExplore, options.dynamic.explore,

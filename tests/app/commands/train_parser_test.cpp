@@ -73,7 +73,7 @@ TEST_F(ParserTraining, TrainedModelsParseTheirTrainingSentencesWithEveryDriver) 
   r = train(rtlModel, "rtl");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string globalModel = tempPath("global.model");
-  r = runKit({"train-parser", "-t", templatePath, "-c", "1", "--oracle", "global", "--epochs", "30", "-b", "4", "--min-weight", "0",
+  r = runKit({"train-parser", "-t", templatePath, "-c", "1", "--oracle", "global", "--epochs", "30", "--batch", "1", "-b", "4", "--min-weight", "0",
               treebankPath, globalModel});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string parsed = tempPath("parsed.out");
