@@ -46,7 +46,7 @@ options=(--template "$template" --cutoff "${CUTOFF:-2}" --penalty l2 --strength 
          --explore "${EXPLORE:-0.1}" --explorer-iterations "${EXPLORER_ITERATIONS:-50}"
          --mark-lifted "${MARK:-5}")
 global_options=(--template "$template" --cutoff "${CUTOFF:-2}" --threads "${THREADS:-2}" --oracle global
-                --epochs "${EPOCHS:-15}" --beam-width "${TRAIN_WIDTH:-8}" --min-weight "${MIN_WEIGHT:-1}"
+                --epochs "${EPOCHS:-16}" --beam-width "${TRAIN_WIDTH:-8}" --min-weight "${MIN_WEIGHT:-1}"
                 --mark-lifted "${MARK:-5}")
 
 for f in "$data/en_ewt-train.conll" "$data/en_ewt-dev.conll" "$template"; do

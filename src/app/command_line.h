@@ -69,6 +69,7 @@ constexpr OptionName kInputKind{'\0', "input", "KIND", nullptr};  // what an inp
 constexpr OptionName kLines{'\0', "lines", "KIND", nullptr};      // what one line of raw text is
 constexpr OptionName kSteps{'\0', "steps", "LIST", nullptr};      // analyses to run
 constexpr OptionName kModels{'\0', "models", "DIR", nullptr};     // folder of the shipped models
+constexpr OptionName kParser{'\0', "parser", "KIND", nullptr};     // which shipped parser annotate uses
 // Dependency-parser training and search.
 constexpr OptionName kBeamWidth{'b', "beam-width", "N", nullptr};     // partial parses a beam keeps
 constexpr OptionName kOracle{'\0', "oracle", "KIND", nullptr};         // static, dynamic or global

@@ -45,7 +45,7 @@ bool collectDynamicParserSamples(const std::string& templatePath, const std::str
 
 struct GlobalTrainingOptions {
   int width = 8;    // beam width while training
-  int epochs = 10;  // passes over the treebank
+  int epochs = 16;  // passes over the treebank
   // Features seen fewer times in the oracle's states are left out.
   int cutoff = 2;
   unsigned seed = 19;  // order of the sentences in each pass

@@ -58,7 +58,8 @@ TEST(ModelManifest, BesideTheModel) {
 
 // Every shipped model says what it is, and the files it names are shipped too.
 TEST(ModelManifest, ShippedModels) {
-  for (const char* name : {"english", "english-plus", "chinese", "english-parser", "english-parser-rtl"}) {
+  for (const char* name : {"english", "english-plus", "chinese", "english-parser", "english-parser-rtl",
+                           "english-parser-global"}) {
     SCOPED_TRACE(name);
     const std::string model = findShippedFile(std::string(name) + ".model");
     ASSERT_FALSE(model.empty());
