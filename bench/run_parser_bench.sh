@@ -9,12 +9,14 @@
 #
 # Environment: MIN_TOKENS (default 100000), WIDTHS (default "2 4 8 16"),
 # PARSER_MODEL (default models/english-parser.model; its manifest names the
-# template), PARSER_TEMPLATE (a template file instead), MODEL_DIR, BUILD_DIR,
-# DATA_DIR, JOBS.
+# template), BEAM (default beam; global for models/english-parser-global.model),
+# PARSER_TEMPLATE (a template file instead), MODEL_DIR, BUILD_DIR, DATA_DIR,
+# JOBS.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 min_tokens=${MIN_TOKENS:-100000}
 widths=${WIDTHS:-"2 4 8 16"}
+beam=${BEAM:-beam}
 model=$(realpath -m "${PARSER_MODEL:-$models/english-parser.model}")
 template_args=()
 [ -n "${PARSER_TEMPLATE:-}" ] && template_args=(--template "$(realpath -m "$PARSER_TEMPLATE")")
@@ -59,7 +61,7 @@ row() {
 read -r w c m < <(measure greedy "$work/big.conll" --driver ltr)
 row greedy "$w" "$c" "$m"
 for width in $widths; do
-  read -r w c m < <(measure "beam$width" "$work/big.conll" --driver beam --beam-width "$width")
-  row "beam $width" "$w" "$c" "$m"
+  read -r w c m < <(measure "beam$width" "$work/big.conll" --driver "$beam" --beam-width "$width")
+  row "$beam $width" "$w" "$c" "$m"
 done
 echo "== load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
