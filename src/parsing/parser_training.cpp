@@ -317,7 +317,6 @@ class PerceptronWeights {
     if (inserted.second) slots_.emplace_back();
     return inserted.first->second;
   }
-  int features() const { return static_cast<int>(slots_.size()); }
   void score(const std::vector<int>& features, std::vector<double>& out) const {
     for (int f : features)
       for (const auto& slot : slots_[static_cast<size_t>(f)]) out[static_cast<size_t>(slot.first)] += w_[slot.second];
@@ -451,6 +450,7 @@ class GlobalTrainer {
                                   static_cast<int>(label) == goldNext});
       }
       if (!open) break;
+      if (candidates.empty()) return;  // no action the treebank taught applies: nothing to learn here
       std::stable_sort(candidates.begin(), candidates.end(),
                        [](const GlobalCandidate& a, const GlobalCandidate& c) { return a.score > c.score; });
       const size_t keep = std::min(candidates.size(), static_cast<size_t>(width));
