@@ -305,7 +305,8 @@ struct GlobalSentence {
 
 // Averaged perceptron weights over (feature, label) pairs: w the current
 // weights, u the sum of each update times the step it was made at, so that
-// the average is w - u / step.
+// the average is w - u / step. A feature's pairs lie together, so that
+// scoring a state reads one run of memory per feature.
 class PerceptronWeights {
  public:
   int featureId(const std::string& name) const {
@@ -319,21 +320,19 @@ class PerceptronWeights {
   }
   void score(const std::vector<int>& features, std::vector<double>& out) const {
     for (int f : features)
-      for (const auto& slot : slots_[static_cast<size_t>(f)]) out[static_cast<size_t>(slot.first)] += w_[slot.second];
+      for (const Slot& slot : slots_[static_cast<size_t>(f)]) out[static_cast<size_t>(slot.label)] += slot.w;
   }
   void update(int feature, int label, double delta, double step) {
-    auto& list = slots_[static_cast<size_t>(feature)];
-    int slot = -1;
-    for (const auto& s : list)
-      if (s.first == label) slot = s.second;
-    if (slot < 0) {
-      slot = static_cast<int>(w_.size());
-      list.emplace_back(label, slot);
-      w_.push_back(0.0);
-      u_.push_back(0.0);
+    std::vector<Slot>& list = slots_[static_cast<size_t>(feature)];
+    Slot* slot = nullptr;
+    for (Slot& s : list)
+      if (s.label == label) slot = &s;
+    if (slot == nullptr) {
+      list.push_back({label, 0.0, 0.0});
+      slot = &list.back();
     }
-    w_[static_cast<size_t>(slot)] += delta;
-    u_[static_cast<size_t>(slot)] += step * delta;
+    slot->w += delta;
+    slot->u += step * delta;
   }
   // Writes the averaged weights of at least minWeight in size into model
   // (labels already in it).
@@ -342,20 +341,23 @@ class PerceptronWeights {
     for (const auto& entry : ids_) names[static_cast<size_t>(entry.second)] = &entry.first;
     for (size_t f = 0; f < slots_.size(); ++f) {
       int id = -1;
-      for (const auto& slot : slots_[f]) {
-        const double value = w_[static_cast<size_t>(slot.second)] - u_[static_cast<size_t>(slot.second)] / step;
+      for (const Slot& slot : slots_[f]) {
+        const double value = slot.w - slot.u / step;
         if (std::fabs(value) < minWeight || value == 0.0) continue;
         if (id < 0) id = model.feature_names.Put(*names[f]);
-        model.feature_bag.Put(ME_Model::ME_Feature(slot.first, id));
+        model.feature_bag.Put(ME_Model::ME_Feature(slot.label, id));
         model.weights.push_back(value);
       }
     }
   }
 
  private:
+  struct Slot {
+    int label;
+    double w, u;
+  };
   std::unordered_map<std::string, int> ids_;
-  std::vector<std::vector<std::pair<int, int>>> slots_;  // per feature: (label, slot)
-  std::vector<double> w_, u_;
+  std::vector<std::vector<Slot>> slots_;  // per feature, in the order its labels were first updated
 };
 
 struct GlobalItem {
@@ -373,6 +375,7 @@ struct GlobalCandidate {
   int label;  // -1: an ended item carried over
   double score;
   bool gold;
+  int order = 0;  // place among the step's candidates
 };
 
 class GlobalTrainer {
@@ -427,8 +430,11 @@ class GlobalTrainer {
              std::vector<std::pair<uint64_t, double>>& delta) {
     delta.clear();
     const int n = static_cast<int>(s.rows.size());
-    std::vector<GlobalItem> beam(1, start(s)), nextBeam;
-    std::vector<GlobalCandidate> candidates;
+    std::vector<GlobalItem>& beam = beam_;
+    std::vector<GlobalItem>& nextBeam = nextBeam_;
+    std::vector<GlobalCandidate>& candidates = candidates_;
+    beam.resize(1);
+    beam[0] = start(s);
     for (;;) {
       candidates.clear();
       bool open = false;
@@ -451,9 +457,14 @@ class GlobalTrainer {
       }
       if (!open) break;
       if (candidates.empty()) return;  // no action the treebank taught applies: nothing to learn here
-      std::stable_sort(candidates.begin(), candidates.end(),
-                       [](const GlobalCandidate& a, const GlobalCandidate& c) { return a.score > c.score; });
+      // The best `keep`, among equal scores the earlier candidate first (the
+      // order of a stable sort, as the decoder's beam keeps it).
       const size_t keep = std::min(candidates.size(), static_cast<size_t>(width));
+      for (size_t k = 0; k < candidates.size(); ++k) candidates[k].order = static_cast<int>(k);
+      std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(keep), candidates.end(),
+                        [](const GlobalCandidate& a, const GlobalCandidate& c) {
+                          return a.score > c.score || (a.score == c.score && a.order < c.order);
+                        });
       bool goldKept = false;
       for (size_t k = 0; k < keep; ++k) goldKept = goldKept || candidates[k].gold;
       if (!goldKept) {
@@ -467,11 +478,12 @@ class GlobalTrainer {
         update(s, weights, goldLength, predicted, delta);
         return;
       }
-      nextBeam.clear();
+      // Assigned, not rebuilt: the items keep their buffers from step to step.
+      nextBeam.resize(keep);
       for (size_t k = 0; k < keep; ++k) {
         const GlobalCandidate& c = candidates[k];
-        nextBeam.push_back(beam[static_cast<size_t>(c.item)]);
-        GlobalItem& item = nextBeam.back();
+        nextBeam[k] = beam[static_cast<size_t>(c.item)];
+        GlobalItem& item = nextBeam[k];
         item.score = c.score;
         item.gold = c.gold;
         if (c.label >= 0) apply(item, c.label, n);
@@ -513,6 +525,8 @@ class GlobalTrainer {
   std::vector<int> ids_;
   std::vector<double> scores_;
   std::unordered_map<uint64_t, double> delta_;
+  std::vector<GlobalItem> beam_, nextBeam_;  // kept, with their buffers, from sentence to sentence
+  std::vector<GlobalCandidate> candidates_;
 };
 
 }  // namespace
