@@ -56,13 +56,8 @@ bool beamStateEnded(const std::vector<_dppair>& arcs, int next, int n, bool inve
 void beamParse(BeamInputs& in, TokenTable& rows, bool inverse, int width, std::vector<_dppair>& arcs) {
   const int n = static_cast<int>(rows.size());
   if (width < 1) width = 1;
-  _dppair unattached;
-  unattached.head = kNoHeadYet;
-  unattached.dprel = "_x";
   std::vector<BeamItem> beam(1);
-  beam[0].arcs.assign(static_cast<size_t>(n), unattached);
-  beam[0].stack.assign(1, inverse ? n - 1 : 0);
-  beam[0].next = inverse ? n - 2 : 1;
+  startArcEager(n, inverse, beam[0].arcs, beam[0].stack, beam[0].next);
   beam[0].ended = n < 2;
 
   std::vector<Expansion> expansions;

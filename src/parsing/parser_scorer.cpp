@@ -21,13 +21,8 @@ int ParserScorer::classify(ME_Sample& sample, std::vector<double>& probs) {
     return model_.get_class_id(sample.label_str);
   }
   const int n = labelCount();
-  const size_t count = sample.feature_strs.size();
-  runs_.resize(count);
-  if (count > 0) index_->findMany(sample.feature_strs.data(), count, runs_.data());
   score_.assign(static_cast<size_t>(n), 0.0);
-  // Features from the last to the first, as the model adds them.
-  for (size_t i = count; i-- > 0;)
-    if (runs_[i] >= 0) index_->addRun(runs_[i], score_.data());
+  addIndexedWeights(sample, score_.data());
   probs.resize(static_cast<size_t>(n));
   const double sum = fastExponentials(score_.data(), n, probs.data());
   int best = 0;
@@ -59,9 +54,14 @@ void ParserScorer::scores(ME_Sample& sample, std::vector<double>& scores) {
     for (const auto& valued : sample.valued_feature_strs) add(valued.first, valued.second);
     return;
   }
+  addIndexedWeights(sample, scores.data());
+}
+
+void ParserScorer::addIndexedWeights(const ME_Sample& sample, double* scores) {
   const size_t count = sample.feature_strs.size();
   runs_.resize(count);
   if (count > 0) index_->findMany(sample.feature_strs.data(), count, runs_.data());
+  // Features from the last to the first, as the model adds them.
   for (size_t i = count; i-- > 0;)
-    if (runs_[i] >= 0) index_->addRun(runs_[i], scores.data());
+    if (runs_[i] >= 0) index_->addRun(runs_[i], scores);
 }

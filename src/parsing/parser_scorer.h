@@ -34,6 +34,9 @@ class ParserScorer {
   int labelCount() const { return model_.label_count > 0 ? model_.label_count : 0; }
 
  private:
+  // Adds the weights of the sample's indicator features through the index.
+  void addIndexedWeights(const ME_Sample& sample, double* scores);
+
   const ME_Model& model_;
   std::shared_ptr<const FastWeightIndex> index_;  // null: the model's own classification
   std::vector<int> runs_;

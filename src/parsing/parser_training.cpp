@@ -387,13 +387,8 @@ class GlobalTrainer {
 
   GlobalItem start(const GlobalSentence& s) const {
     const int n = static_cast<int>(s.rows.size());
-    _dppair unattached;
-    unattached.head = kNoHeadYet;
-    unattached.dprel = "_x";
     GlobalItem item;
-    item.arcs.assign(static_cast<size_t>(n), unattached);
-    item.stack.assign(1, inverse_ ? n - 1 : 0);
-    item.next = inverse_ ? n - 2 : 1;
+    startArcEager(n, inverse_, item.arcs, item.stack, item.next);
     item.ended = n < 2;
     return item;
   }
@@ -408,14 +403,10 @@ class GlobalTrainer {
   }
   // Feature strings of a state (for counting) and their ids (known ones only).
   const std::vector<std::string>& featureNames(GlobalSentence& s, GlobalItem& item) {
-    parserStateFeatures(sample_, collection_.templates, collection_.templateOrder, s.rows, item.stack, item.next,
-                        item.arcs, s.argumentLists, s.predicateRows, noArcs_, false);
+    stateFeatures(s, item, false);
     return sample_.feature_strs;
   }
-  bool columnsFit(GlobalSentence& s, GlobalItem& item) {
-    return parserStateFeatures(sample_, collection_.templates, collection_.templateOrder, s.rows, item.stack,
-                               item.next, item.arcs, s.argumentLists, s.predicateRows, noArcs_, true) >= 0;
-  }
+  bool columnsFit(GlobalSentence& s, GlobalItem& item) { return stateFeatures(s, item, true) >= 0; }
   void featureIds(GlobalSentence& s, GlobalItem& item, const PerceptronWeights& weights, std::vector<int>& ids) {
     ids.clear();
     for (const std::string& name : featureNames(s, item)) {
@@ -495,6 +486,10 @@ class GlobalTrainer {
   }
 
  private:
+  int stateFeatures(GlobalSentence& s, GlobalItem& item, bool checkColumns) {
+    return parserStateFeatures(sample_, collection_.templates, collection_.templateOrder, s.rows, item.stack,
+                               item.next, item.arcs, s.argumentLists, s.predicateRows, noArcs_, checkColumns);
+  }
   // Adds sign times the features of every state along the actions.
   void collect(GlobalSentence& s, const PerceptronWeights& weights, const std::vector<int>& actions, size_t length,
                double sign) {

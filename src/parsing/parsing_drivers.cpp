@@ -253,18 +253,8 @@ int parseSentence(DriverRun& run, TokenTable& rows, Direction direction) {
   else if (!run.flags.empty() && run.flags[0] > 0)
     loadExtraDPInfo(rows, 2, run.extraArcs, run.argumentLists, run.predicateRows);
 
-  _dppair unattached;
-  unattached.head = kNoHeadYet;
-  unattached.dprel = "_x";
-  run.arcs.assign(static_cast<size_t>(n), unattached);
+  startArcEager(n, direction == Direction::kRightToLeft, run.arcs, run.stack, run.next);
   run.actionHistory.clear();
-  if (direction == Direction::kRightToLeft) {
-    run.stack.assign(1, n - 1);
-    run.next = n - 2;
-  } else {
-    run.stack.assign(1, 0);
-    run.next = 1;
-  }
   if (run.beamWidth > 0) {
     BeamInputs inputs{*run.scorer,         run.tags,          run.templates, run.templateOrder,
                       run.argumentLists,   run.predicateRows, run.extraArcs, run.sample,
@@ -518,16 +508,39 @@ int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, ch
   return runDriver(templatePath, modelPath, inputPath, outputPath, Direction::kLeftToRightWithRepair);
 }
 
+bool parsingDriverByName(const std::string& name, ParsingDriver& driver) {
+  static const struct {
+    const char* name;
+    ParsingDriver driver;
+  } kNames[] = {{"ltr", {false, false, false, false}},    {"rtl", {true, false, false, false}},
+                {"repair", {false, true, false, false}},  {"beam", {false, false, true, false}},
+                {"beam-rtl", {true, false, true, false}}, {"global", {false, false, true, true}},
+                {"global-rtl", {true, false, true, true}}};
+  for (const auto& entry : kNames)
+    if (name == entry.name) {
+      driver = entry.driver;
+      return true;
+    }
+  return false;
+}
+
+namespace {
+
+Direction directionOf(const ParsingDriver& driver) {
+  return driver.rightToLeft ? Direction::kRightToLeft
+         : driver.repair    ? Direction::kLeftToRightWithRepair
+                            : Direction::kLeftToRight;
+}
+
+}  // namespace
+
 int parseDependencyFile(char* templatePath, char* modelPath, char* inputPath, char* outputPath,
                         const std::string& driver, int beamWidth, int threads) {
-  Direction direction = Direction::kLeftToRight;
-  int width = 0;
-  const bool global = driver == "global" || driver == "global-rtl";
-  if (driver == "rtl" || driver == "beam-rtl" || driver == "global-rtl") direction = Direction::kRightToLeft;
-  if (driver == "repair") direction = Direction::kLeftToRightWithRepair;
-  if (driver == "beam" || driver == "beam-rtl" || global) width = beamWidth < 1 ? 1 : beamWidth;
-  return runDriver(templatePath, modelPath, inputPath, outputPath, direction, width, threads < 1 ? 1 : threads,
-                   global);
+  ParsingDriver chosen;
+  parsingDriverByName(driver, chosen);  // an unknown name reads as ltr
+  const int width = chosen.beam ? (beamWidth < 1 ? 1 : beamWidth) : 0;
+  return runDriver(templatePath, modelPath, inputPath, outputPath, directionOf(chosen), width,
+                   threads < 1 ? 1 : threads, chosen.sumScores);
 }
 
 int NivreSampleGenExt(std::string& action, ME_Sample& sample, ME_Model& model, std::vector<_ftnind>& templates,
@@ -557,25 +570,16 @@ SentenceParser::~SentenceParser() { delete state_; }
 
 bool SentenceParser::load(const std::string& templatePath, const std::string& modelPath, const std::string& driver,
                           std::string& error) {
-  Direction direction;
-  int beamWidth = 0;
-  if (driver == "repair") {
-    direction = Direction::kLeftToRightWithRepair;
-  } else if (driver == "ltr") {
-    direction = Direction::kLeftToRight;
-  } else if (driver == "rtl") {
-    direction = Direction::kRightToLeft;
-  } else if (driver == "beam" || driver == "beam-rtl" || driver == "global" || driver == "global-rtl") {
-    direction = driver == "beam" || driver == "global" ? Direction::kLeftToRight : Direction::kRightToLeft;
-    beamWidth = kDefaultBeamWidth;
-  } else {
+  ParsingDriver chosen;
+  if (!parsingDriverByName(driver, chosen)) {
     error = "Error: unknown parsing driver '" + driver + "' (ltr, rtl, repair, beam, beam-rtl, global or global-rtl)";
     return false;
   }
+  const Direction direction = directionOf(chosen);
   std::unique_ptr<DriverRun> fresh(new DriverRun);
   DriverRun& run = *fresh;
-  run.beamWidth = beamWidth;
-  run.sumScores = driver == "global" || driver == "global-rtl";
+  run.beamWidth = chosen.beam ? kDefaultBeamWidth : 0;
+  run.sumScores = chosen.sumScores;
   std::FILE* probe = std::fopen(templatePath.c_str(), "rb");
   if (probe == nullptr) {
     error = "Error: cannot open template file " + templatePath;

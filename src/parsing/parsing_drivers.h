@@ -29,6 +29,19 @@ int ME_TestPNivre2ExtInverse(char* templatePath, char* modelPath, char* inputPat
 // tokens of the final stack; its bottom token becomes the root.
 int ME_TestPNivre2ExtV2(char* templatePath, char* modelPath, char* inputPath, char* outputPath);
 
+// What a driver name asks for: "ltr", "rtl", "repair" (left to right, then
+// the tokens left without a head attached), "beam" / "beam-rtl" (a beam
+// instead of greedy steps), "global" / "global-rtl" (the beam adding raw
+// action scores, for a globally trained model).
+struct ParsingDriver {
+  bool rightToLeft = false;
+  bool repair = false;
+  bool beam = false;
+  bool sumScores = false;
+};
+// False, driver untouched, for any other name.
+bool parsingDriverByName(const std::string& name, ParsingDriver& driver);
+
 // Width of the beam when none is named.
 constexpr int kDefaultBeamWidth = 8;
 

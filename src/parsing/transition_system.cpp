@@ -135,6 +135,15 @@ int classDPNivre(std::string action, std::vector<int>& heads, std::vector<std::s
   }
 }
 
+void startArcEager(int n, bool inverse, std::vector<_dppair>& arcs, std::vector<int>& stack, int& next) {
+  _dppair unattached;
+  unattached.head = kNoHeadYet;
+  unattached.dprel = "_x";
+  arcs.assign(static_cast<size_t>(n), unattached);
+  stack.assign(1, inverse ? n - 1 : 0);
+  next = inverse ? n - 2 : 1;
+}
+
 int checkDPCounter(std::vector<_dppair>& arcs) {
   int count = 0;
   for (const _dppair& a : arcs)

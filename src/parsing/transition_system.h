@@ -44,6 +44,11 @@ int classDPNivreInverse(std::string action, std::vector<_dppair>& arcs, std::vec
 int classDPNivre(std::string action, std::vector<int>& heads, std::vector<std::string>& relations,
                  std::vector<int>& stack, int& next);
 
+// The state before the first action over n rows: no row has a head, the
+// first row read is on the stack and the second is next (right to left: the
+// last row and the one before it).
+void startArcEager(int n, bool inverse, std::vector<_dppair>& arcs, std::vector<int>& stack, int& next);
+
 // Number of entries that have a head or are roots.
 int checkDPCounter(std::vector<_dppair>& arcs);
 

@@ -29,7 +29,8 @@ const char kDriverHelp[] =
     "ltr)";
 
 bool readsRightToLeft(const std::string& driver) {
-  return driver == "rtl" || driver == "beam-rtl" || driver == "global-rtl";
+  ParsingDriver d;
+  return parsingDriverByName(driver, d) && d.rightToLeft;
 }
 
 // Runs the named driver over a file in the drivers' layout; 1 on success.
@@ -86,7 +87,10 @@ bool templateOrDefault(std::string& templatePath) {
   return !templatePath.empty();
 }
 
-bool addsScores(const std::string& driver) { return driver == "global" || driver == "global-rtl"; }
+bool addsScores(const std::string& driver) {
+  ParsingDriver d;
+  return parsingDriverByName(driver, d) && d.sumScores;
+}
 
 // The model (the shipped English parser unless named: the right-to-left one
 // for a driver that reads right to left, the globally trained one for the
