@@ -126,15 +126,13 @@ int floorLog2(double y) {
 bool isWordValueCode(int code) { return code == kPlain || isShapeCode(code) || isSpellingCode(code); }
 
 void appendBoundaryToken(int n, int row, std::string& out) {
-  char buf[32];
   if (row < 0) {
-    std::snprintf(buf, sizeof buf, "_B%d", row);
+    out += "_B";
+    out += std::to_string(row);
   } else if (row >= n) {
-    std::snprintf(buf, sizeof buf, "_E-%lld", static_cast<long long>(row) - n + 1);
-  } else {
-    return;
+    out += "_E-";
+    out += std::to_string(static_cast<long long>(row) - n + 1);
   }
-  out += buf;
 }
 
 // buf must hold at least 16 bytes.
@@ -244,9 +242,8 @@ int FeatureLocGenP2Multi(TokenTable& rows, _ftnind& tmpl, std::vector<int>& stac
     const int row = addRows(node, item.offset);
     value.clear();
     if (outOfRange) {
-      char buf[24];
-      std::snprintf(buf, sizeof buf, "_X%d", item.offset);
-      value = buf;
+      value = "_X";
+      value += std::to_string(item.offset);
     } else if (item.valueFunction == kPlain) {
       const std::string* s = c.cell(row, item.column);
       if (s != nullptr)

@@ -38,11 +38,7 @@ std::string parameterAfter(const std::string& name, const char* prefix) {
   return from < name.size() ? lowcaseIt(name.substr(from)) : std::string();
 }
 
-void appendInt(long long v, std::string& out) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%lld", v);
-  out += buf;
-}
+void appendInt(long long v, std::string& out) { out += std::to_string(v); }
 
 bool anyArcLabelled(const std::vector<_dppair>& list, const std::string& param) {
   for (const _dppair& a : list)

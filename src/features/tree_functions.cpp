@@ -18,11 +18,7 @@ enum StepCode { kCurRoot = 24, kMostHeaded = 25, kA0 = 26, kA2 = 28 };
 // curroot gives up after this many head look-ups.
 const int kCurRootLookups = 514;
 
-void appendInt(long long v, std::string& out) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%lld", v);
-  out += buf;
-}
+void appendInt(long long v, std::string& out) { out += std::to_string(v); }
 
 inline bool startsWith(const std::string& s, const char* prefix) {
   size_t i = 0;

@@ -305,59 +305,90 @@ struct GlobalSentence {
 
 // Averaged perceptron weights over (feature, label) pairs: w the current
 // weights, u the sum of each update times the step it was made at, so that
-// the average is w - u / step. A feature's pairs lie together, so that
-// scoring a state reads one run of memory per feature.
+// the average is w - u / step. A feature's weights lie together, apart from
+// their sums, so that scoring a state reads one short run of memory per
+// feature. Features are found by a 64-bit hash of their names in an open
+// table (names are only needed to write the model).
 class PerceptronWeights {
  public:
   int featureId(const std::string& name) const {
-    auto found = ids_.find(name);
-    return found == ids_.end() ? -1 : found->second;
+    if (table_.empty()) return -1;
+    const uint64_t key = keyOf(name);
+    for (size_t at = key & mask_;; at = (at + 1) & mask_) {
+      const Entry& e = table_[at];
+      if (e.id < 0) return -1;
+      if (e.key == key) return e.id;
+    }
   }
   int addFeature(const std::string& name) {
-    auto inserted = ids_.emplace(name, static_cast<int>(slots_.size()));
-    if (inserted.second) slots_.emplace_back();
-    return inserted.first->second;
+    if ((names_.size() + 1) * 2 > table_.size()) grow();
+    const uint64_t key = keyOf(name);
+    size_t at = key & mask_;
+    for (; table_[at].id >= 0; at = (at + 1) & mask_)
+      if (table_[at].key == key) return table_[at].id;
+    table_[at] = {key, static_cast<int>(names_.size())};
+    names_.push_back(name);
+    weights_.emplace_back();
+    sums_.emplace_back();
+    return table_[at].id;
   }
   void score(const std::vector<int>& features, std::vector<double>& out) const {
     for (int f : features)
-      for (const Slot& slot : slots_[static_cast<size_t>(f)]) out[static_cast<size_t>(slot.label)] += slot.w;
+      for (const Weight& weight : weights_[static_cast<size_t>(f)]) out[static_cast<size_t>(weight.label)] += weight.w;
   }
   void update(int feature, int label, double delta, double step) {
-    std::vector<Slot>& list = slots_[static_cast<size_t>(feature)];
-    Slot* slot = nullptr;
-    for (Slot& s : list)
-      if (s.label == label) slot = &s;
-    if (slot == nullptr) {
-      list.push_back({label, 0.0, 0.0});
-      slot = &list.back();
+    std::vector<Weight>& list = weights_[static_cast<size_t>(feature)];
+    std::vector<double>& sums = sums_[static_cast<size_t>(feature)];
+    size_t k = 0;
+    while (k < list.size() && list[k].label != label) ++k;
+    if (k == list.size()) {
+      list.push_back({label, 0.0});
+      sums.push_back(0.0);
     }
-    slot->w += delta;
-    slot->u += step * delta;
+    list[k].w += delta;
+    sums[k] += step * delta;
   }
   // Writes the averaged weights of at least minWeight in size into model
   // (labels already in it).
   void averagedInto(ME_Model& model, double step, double minWeight) const {
-    std::vector<const std::string*> names(slots_.size(), nullptr);
-    for (const auto& entry : ids_) names[static_cast<size_t>(entry.second)] = &entry.first;
-    for (size_t f = 0; f < slots_.size(); ++f) {
+    for (size_t f = 0; f < weights_.size(); ++f) {
       int id = -1;
-      for (const Slot& slot : slots_[f]) {
-        const double value = slot.w - slot.u / step;
+      for (size_t k = 0; k < weights_[f].size(); ++k) {
+        const double value = weights_[f][k].w - sums_[f][k] / step;
         if (std::fabs(value) < minWeight || value == 0.0) continue;
-        if (id < 0) id = model.feature_names.Put(*names[f]);
-        model.feature_bag.Put(ME_Model::ME_Feature(slot.label, id));
+        if (id < 0) id = model.feature_names.Put(names_[f]);
+        model.feature_bag.Put(ME_Model::ME_Feature(weights_[f][k].label, id));
         model.weights.push_back(value);
       }
     }
   }
 
  private:
-  struct Slot {
+  struct Weight {
     int label;
-    double w, u;
+    double w;
   };
-  std::unordered_map<std::string, int> ids_;
-  std::vector<std::vector<Slot>> slots_;  // per feature, in the order its labels were first updated
+  struct Entry {
+    uint64_t key = 0;
+    int id = -1;
+  };
+  static uint64_t keyOf(const std::string& name) { return std::hash<std::string>()(name); }
+  void grow() {
+    std::vector<Entry> old(std::max<size_t>(1024, table_.size() * 2));
+    old.swap(table_);
+    mask_ = table_.size() - 1;
+    for (const Entry& e : old) {
+      if (e.id < 0) continue;
+      size_t at = e.key & mask_;
+      while (table_[at].id >= 0) at = (at + 1) & mask_;
+      table_[at] = e;
+    }
+  }
+  std::vector<Entry> table_;  // size a power of two, at most half full
+  size_t mask_ = 0;
+  std::vector<std::string> names_;
+  std::vector<std::vector<Weight>> weights_;  // per feature, in the order its labels were first updated
+  std::vector<std::vector<double>> sums_;     // the u of each weight, in the same order
 };
 
 struct GlobalItem {
@@ -375,15 +406,86 @@ struct GlobalCandidate {
   int label;  // -1: an ended item carried over
   double score;
   bool gold;
-  int order = 0;  // place among the step's candidates
+};
+
+// The better of two candidates; among equal scores the earlier item and
+// action first (the order of a stable sort, as the decoder's beam keeps it).
+bool ahead(const GlobalCandidate& a, const GlobalCandidate& c) {
+  if (a.score != c.score) return a.score > c.score;
+  return a.item != c.item ? a.item < c.item : a.label < c.label;
+}
+
+// Threads that run the parts of one job side by side, kept for the whole
+// training: a beam step is too short to start threads for.
+class StepWorkers {
+ public:
+  explicit StepWorkers(int parts) : parts_(std::max(1, parts)) {
+    for (int part = 1; part < parts_; ++part) threads_.emplace_back([this, part] { serve(part); });
+  }
+  ~StepWorkers() {
+    stop_.store(true, std::memory_order_release);
+    generation_.fetch_add(1, std::memory_order_acq_rel);
+    for (std::thread& t : threads_) t.join();
+  }
+  StepWorkers(const StepWorkers&) = delete;
+  StepWorkers& operator=(const StepWorkers&) = delete;
+  int parts() const { return parts_; }
+  // Runs job(part) for every part, part 0 on the calling thread; returns
+  // when all are done.
+  void run(const std::function<void(int)>& job) {
+    if (parts_ == 1) {
+      job(0);
+      return;
+    }
+    job_ = &job;
+    pending_.store(parts_ - 1, std::memory_order_release);
+    generation_.fetch_add(1, std::memory_order_acq_rel);
+    job(0);
+    for (int spins = 0; pending_.load(std::memory_order_acquire) != 0;) pause(spins);
+  }
+
+ private:
+  // Waits are short (a beam step): spin a while before giving the processor up.
+  static void pause(int& spins) {
+    if (++spins < 1 << 14) {
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#endif
+      return;
+    }
+    std::this_thread::yield();
+  }
+  void serve(int part) {
+    uint64_t seen = 0;
+    for (;;) {
+      uint64_t now;
+      for (int spins = 0; (now = generation_.load(std::memory_order_acquire)) == seen;) pause(spins);
+      seen = now;
+      if (stop_.load(std::memory_order_acquire)) return;
+      (*job_)(part);
+      pending_.fetch_sub(1, std::memory_order_acq_rel);
+    }
+  }
+  int parts_;
+  std::vector<std::thread> threads_;
+  std::atomic<uint64_t> generation_{0};
+  std::atomic<int> pending_{0};
+  std::atomic<bool> stop_{false};
+  const std::function<void(int)>* job_ = nullptr;
 };
 
 class GlobalTrainer {
  public:
-  // Each trainer has its own copy of the templates (the feature generator
-  // writes into them), so that trainers may run side by side.
-  GlobalTrainer(const SampleCollection& collection, bool inverse, const std::vector<std::string>& labels)
-      : collection_(collection), inverse_(inverse), labels_(labels) {}
+  // The threads share each step of the beam (its items' features and
+  // scores) and each update (the oracle's states and the best parse's), so
+  // the model does not depend on their number.
+  GlobalTrainer(const SampleCollection& collection, bool inverse, const std::vector<std::string>& labels,
+                int threads)
+      : inverse_(inverse), labels_(labels), workers_(threads) {
+    // Each reader has its own copy of the templates (the feature generator
+    // writes into them).
+    for (int t = 0; t < workers_.parts(); ++t) readers_.emplace_back(collection);
+  }
 
   GlobalItem start(const GlobalSentence& s) const {
     const int n = static_cast<int>(s.rows.size());
@@ -392,28 +494,13 @@ class GlobalTrainer {
     item.ended = n < 2;
     return item;
   }
-  void apply(GlobalItem& item, int label, int n) {
-    history_.clear();
-    if (inverse_)
-      classDPNivreInverse(labels_[static_cast<size_t>(label)], item.arcs, item.stack, item.next, history_);
-    else
-      classDPNivre(labels_[static_cast<size_t>(label)], item.arcs, item.stack, item.next, history_);
-    item.actions.push_back(label);
-    item.ended = beamStateEnded(item.arcs, item.next, n, inverse_);
-  }
-  // Feature strings of a state (for counting) and their ids (known ones only).
+  void apply(GlobalItem& item, int label, int n) { apply(item, label, n, readers_[0].history); }
+  // Feature strings of a state (for counting).
   const std::vector<std::string>& featureNames(GlobalSentence& s, GlobalItem& item) {
-    stateFeatures(s, item, false);
-    return sample_.feature_strs;
+    stateFeatures(readers_[0], s, item, false);
+    return readers_[0].sample.feature_strs;
   }
-  bool columnsFit(GlobalSentence& s, GlobalItem& item) { return stateFeatures(s, item, true) >= 0; }
-  void featureIds(GlobalSentence& s, GlobalItem& item, const PerceptronWeights& weights, std::vector<int>& ids) {
-    ids.clear();
-    for (const std::string& name : featureNames(s, item)) {
-      const int id = weights.featureId(name);
-      if (id >= 0) ids.push_back(id);
-    }
-  }
+  bool columnsFit(GlobalSentence& s, GlobalItem& item) { return stateFeatures(readers_[0], s, item, true) >= 0; }
 
   // One sentence: beam parse with early update. delta: the update, by
   // (feature << 8 | label) in key order; empty when none is due.
@@ -426,36 +513,59 @@ class GlobalTrainer {
     std::vector<GlobalCandidate>& candidates = candidates_;
     beam.resize(1);
     beam[0] = start(s);
-    for (;;) {
-      candidates.clear();
-      bool open = false;
-      for (size_t b = 0; b < beam.size(); ++b) {
+    const int parts = workers_.parts();
+    const size_t wide = static_cast<size_t>(width);
+    // Each item's best `width` actions: no other can be among the step's
+    // best `width`.
+    const std::function<void(int)> expandItems = [&](int part) {
+      Reader& reader = readers_[static_cast<size_t>(part)];
+      for (size_t b = static_cast<size_t>(part); b < beam.size(); b += static_cast<size_t>(parts)) {
+        std::vector<GlobalCandidate>& best = itemBest_[b];
+        best.clear();
         GlobalItem& item = beam[b];
         if (item.ended) {
-          candidates.push_back({static_cast<int>(b), -1, item.score, item.gold});
+          best.push_back({static_cast<int>(b), -1, item.score, item.gold});
           continue;
         }
-        open = true;
-        featureIds(s, item, weights, ids_);
-        scores_.assign(labels_.size(), 0.0);
-        weights.score(ids_, scores_);
+        featureIds(reader, s, item, weights);
+        std::vector<double>& scores = reader.scores;
+        scores.assign(labels_.size(), 0.0);
+        weights.score(reader.ids, scores);
         const size_t t = item.actions.size();
         const int goldNext = item.gold && t < s.gold.size() ? s.gold[t] : -1;
         for (size_t label = 0; label < labels_.size(); ++label)
           if (beamActionAllowed(labels_[label], item.arcs, item.stack))
-            candidates.push_back({static_cast<int>(b), static_cast<int>(label), item.score + scores_[label],
-                                  static_cast<int>(label) == goldNext});
+            best.push_back({static_cast<int>(b), static_cast<int>(label), item.score + scores[label],
+                            static_cast<int>(label) == goldNext});
+        const size_t keep = std::min(best.size(), wide);
+        std::partial_sort(best.begin(), best.begin() + static_cast<std::ptrdiff_t>(keep), best.end(), ahead);
+        best.resize(keep);
       }
+    };
+    // The kept candidates become the next beam; items keep their buffers.
+    const std::function<void(int)> advanceItems = [&](int part) {
+      Reader& reader = readers_[static_cast<size_t>(part)];
+      for (size_t k = static_cast<size_t>(part); k < nextBeam.size(); k += static_cast<size_t>(parts)) {
+        const GlobalCandidate& c = candidates[k];
+        GlobalItem& item = nextBeam[k];
+        item = beam[static_cast<size_t>(c.item)];
+        item.score = c.score;
+        item.gold = c.gold;
+        if (c.label >= 0) apply(item, c.label, n, reader.history);
+      }
+    };
+    for (;;) {
+      bool open = false;
+      for (const GlobalItem& item : beam) open = open || !item.ended;
       if (!open) break;
+      if (itemBest_.size() < beam.size()) itemBest_.resize(beam.size());
+      workers_.run(expandItems);
+      candidates.clear();
+      for (size_t b = 0; b < beam.size(); ++b) candidates.insert(candidates.end(), itemBest_[b].begin(), itemBest_[b].end());
       if (candidates.empty()) return;  // no action the treebank taught applies: nothing to learn here
-      // The best `keep`, among equal scores the earlier candidate first (the
-      // order of a stable sort, as the decoder's beam keeps it).
-      const size_t keep = std::min(candidates.size(), static_cast<size_t>(width));
-      for (size_t k = 0; k < candidates.size(); ++k) candidates[k].order = static_cast<int>(k);
+      const size_t keep = std::min(candidates.size(), wide);
       std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(keep), candidates.end(),
-                        [](const GlobalCandidate& a, const GlobalCandidate& c) {
-                          return a.score > c.score || (a.score == c.score && a.order < c.order);
-                        });
+                        ahead);
       bool goldKept = false;
       for (size_t k = 0; k < keep; ++k) goldKept = goldKept || candidates[k].gold;
       if (!goldKept) {
@@ -469,16 +579,8 @@ class GlobalTrainer {
         update(s, weights, goldLength, predicted, delta);
         return;
       }
-      // Assigned, not rebuilt: the items keep their buffers from step to step.
       nextBeam.resize(keep);
-      for (size_t k = 0; k < keep; ++k) {
-        const GlobalCandidate& c = candidates[k];
-        nextBeam[k] = beam[static_cast<size_t>(c.item)];
-        GlobalItem& item = nextBeam[k];
-        item.score = c.score;
-        item.gold = c.gold;
-        if (c.label >= 0) apply(item, c.label, n);
-      }
+      workers_.run(advanceItems);
       beam.swap(nextBeam);
     }
     if (beam[0].gold && beam[0].actions.size() == s.gold.size()) return;
@@ -486,40 +588,76 @@ class GlobalTrainer {
   }
 
  private:
-  int stateFeatures(GlobalSentence& s, GlobalItem& item, bool checkColumns) {
-    return parserStateFeatures(sample_, collection_.templates, collection_.templateOrder, s.rows, item.stack,
-                               item.next, item.arcs, s.argumentLists, s.predicateRows, noArcs_, checkColumns);
+  // What one thread needs to turn states into feature ids.
+  struct Reader {
+    explicit Reader(const SampleCollection& c) : collection(c) {}
+    SampleCollection collection;
+    ME_Sample sample;
+    std::vector<_dppair> noArcs;
+    std::vector<_hisstruc> history;
+    std::vector<int> ids;
+    std::vector<double> scores;
+    std::unordered_map<uint64_t, double> delta;
+  };
+
+  void apply(GlobalItem& item, int label, int n, std::vector<_hisstruc>& history) const {
+    history.clear();
+    if (inverse_)
+      classDPNivreInverse(labels_[static_cast<size_t>(label)], item.arcs, item.stack, item.next, history);
+    else
+      classDPNivre(labels_[static_cast<size_t>(label)], item.arcs, item.stack, item.next, history);
+    item.actions.push_back(label);
+    item.ended = beamStateEnded(item.arcs, item.next, n, inverse_);
   }
-  // Adds sign times the features of every state along the actions.
-  void collect(GlobalSentence& s, const PerceptronWeights& weights, const std::vector<int>& actions, size_t length,
-               double sign) {
+  int stateFeatures(Reader& reader, GlobalSentence& s, GlobalItem& item, bool checkColumns) {
+    return parserStateFeatures(reader.sample, reader.collection.templates, reader.collection.templateOrder, s.rows,
+                               item.stack, item.next, item.arcs, s.argumentLists, s.predicateRows, reader.noArcs,
+                               checkColumns);
+  }
+  // The ids of a state's known features, in reader.ids.
+  void featureIds(Reader& reader, GlobalSentence& s, GlobalItem& item, const PerceptronWeights& weights) {
+    stateFeatures(reader, s, item, false);
+    reader.ids.clear();
+    for (const std::string& name : reader.sample.feature_strs) {
+      const int id = weights.featureId(name);
+      if (id >= 0) reader.ids.push_back(id);
+    }
+  }
+  // Adds sign times the features of every state along the actions to the
+  // reader's delta.
+  void collect(Reader& reader, GlobalSentence& s, const PerceptronWeights& weights, const std::vector<int>& actions,
+               size_t length, double sign) {
     const int n = static_cast<int>(s.rows.size());
     GlobalItem item = start(s);
     for (size_t t = 0; t < length && t < actions.size(); ++t) {
-      featureIds(s, item, weights, ids_);
-      for (int f : ids_) delta_[(static_cast<uint64_t>(f) << 8) | static_cast<uint64_t>(actions[t])] += sign;
-      apply(item, actions[t], n);
+      featureIds(reader, s, item, weights);
+      for (int f : reader.ids)
+        reader.delta[(static_cast<uint64_t>(f) << 8) | static_cast<uint64_t>(actions[t])] += sign;
+      apply(item, actions[t], n, reader.history);
     }
   }
+  // The oracle's prefix and the best parse are walked side by side when
+  // there are threads for both.
   void update(GlobalSentence& s, const PerceptronWeights& weights, size_t goldLength,
               const std::vector<int>& predicted, std::vector<std::pair<uint64_t, double>>& delta) {
-    delta_.clear();
-    collect(s, weights, s.gold, goldLength, 1.0);
-    collect(s, weights, predicted, predicted.size(), -1.0);
-    for (const auto& d : delta_)
+    for (Reader& reader : readers_) reader.delta.clear();
+    const size_t second = readers_.size() > 1 ? 1 : 0;
+    workers_.run([&](int part) {
+      if (part == 0) collect(readers_[0], s, weights, s.gold, goldLength, 1.0);
+      if (static_cast<size_t>(part) == second) collect(readers_[second], s, weights, predicted, predicted.size(), -1.0);
+    });
+    if (second != 0)
+      for (const auto& d : readers_[second].delta) readers_[0].delta[d.first] += d.second;
+    for (const auto& d : readers_[0].delta)
       if (d.second != 0.0) delta.push_back(d);
     std::sort(delta.begin(), delta.end());
   }
 
-  SampleCollection collection_;
   bool inverse_;
   const std::vector<std::string>& labels_;
-  ME_Sample sample_;
-  std::vector<_dppair> noArcs_;
-  std::vector<_hisstruc> history_;
-  std::vector<int> ids_;
-  std::vector<double> scores_;
-  std::unordered_map<uint64_t, double> delta_;
+  StepWorkers workers_;
+  std::vector<Reader> readers_;  // one per part of a step
+  std::vector<std::vector<GlobalCandidate>> itemBest_;  // per item of the beam
   std::vector<GlobalItem> beam_, nextBeam_;  // kept, with their buffers, from sentence to sentence
   std::vector<GlobalCandidate> candidates_;
 };
@@ -535,7 +673,7 @@ bool trainGlobalParser(const std::string& templatePath, const std::string& input
   std::vector<std::string> labels;
   std::map<std::string, int> labelIds;
   std::unordered_map<std::string, int> seen;
-  GlobalTrainer trainer(collection, inverse, labels);  // reads the treebank
+  GlobalTrainer trainer(collection, inverse, labels, 1);  // reads the treebank
   const bool ok = forEachTrainingSentence(inputPath, inverse, counts, [&](TokenTable& rows, int firstLine,
                                                                           const std::vector<_dppair>&,
                                                                           std::vector<std::string>& actions) {
@@ -575,11 +713,8 @@ bool trainGlobalParser(const std::string& templatePath, const std::string& input
   seen = std::unordered_map<std::string, int>();
 
   // Sentences go in batches: each is parsed with the weights as they were
-  // at the start of its batch, and the updates are made in sentence order,
-  // so the model does not depend on the number of threads.
-  const int threads = std::max(1, options.threads);
-  std::vector<std::unique_ptr<GlobalTrainer>> trainers;
-  for (int t = 0; t < threads; ++t) trainers.emplace_back(new GlobalTrainer(collection, inverse, labels));
+  // at the start of its batch, and the updates are made in sentence order.
+  GlobalTrainer training(collection, inverse, labels, std::max(1, options.threads));
   const size_t batch = static_cast<size_t>(std::max(1, options.batch));
   std::vector<std::vector<std::pair<uint64_t, double>>> deltas(batch);
   std::vector<size_t> order(sentences.size());
@@ -592,15 +727,7 @@ bool trainGlobalParser(const std::string& templatePath, const std::string& input
     long updates = 0;
     for (size_t first = 0; first < order.size(); first += batch) {
       const size_t count = std::min(batch, order.size() - first);
-      std::atomic<size_t> next(0);
-      auto work = [&](GlobalTrainer& trainer) {
-        for (size_t k = next++; k < count; k = next++)
-          trainer.train(sentences[order[first + k]], weights, options.width, deltas[k]);
-      };
-      std::vector<std::thread> helpers;
-      for (int t = 1; t < threads; ++t) helpers.emplace_back(work, std::ref(*trainers[static_cast<size_t>(t)]));
-      work(*trainers[0]);
-      for (std::thread& h : helpers) h.join();
+      for (size_t k = 0; k < count; ++k) training.train(sentences[order[first + k]], weights, options.width, deltas[k]);
       for (size_t k = 0; k < count; ++k) {
         if (!deltas[k].empty()) ++updates;
         for (const auto& d : deltas[k])
