@@ -14,18 +14,22 @@
 #include "app/model_choice.h"
 #include "maxent/me_model.h"
 #include "parsing/conllu_parsing.h"
+#include "parsing/parse_voting.h"
 #include "parsing/parser_kit_support.h"
 #include "parsing/parser_training.h"
 #include "parsing/parsing_drivers.h"
 
 namespace {
 
-const std::vector<std::string> kDrivers = {"ltr", "rtl", "repair", "beam", "beam-rtl", "global", "global-rtl"};
+const std::vector<std::string> kDrivers = {"ltr",    "rtl",        "repair", "beam",
+                                           "beam-rtl", "global", "global-rtl", "vote"};
 const char kDriverHelp[] =
     "ltr: left to right; rtl: right to left (a model trained with --direction rtl); repair: left to right, "
     "then the tokens left without a head are attached; beam, beam-rtl: left to right or right to left, "
     "keeping the --beam-width most probable partial parses; global, global-rtl: the same beams adding the "
-    "actions' scores, for a model trained with --oracle global (default: the model's, from its manifest, else "
+    "actions' scores, for a model trained with --oracle global; vote: -m names an ensemble file (lines "
+    "\"MODEL DRIVER WEIGHT\"; the shipped english-parser-vote.ensemble by default), every model parses and "
+    "the tree with the most weighted votes on its arcs wins (default: the model's, from its manifest, else "
     "ltr)";
 
 bool readsRightToLeft(const std::string& driver) {
@@ -33,9 +37,43 @@ bool readsRightToLeft(const std::string& driver) {
   return parsingDriverByName(driver, d) && d.rightToLeft;
 }
 
+bool closedWithoutError(std::FILE* f, const std::string& name);
+bool templateOrDefault(std::string& templatePath);
+
+// Every member of an ensemble file parses the input; their parses, lifted
+// arcs put back with decoder `lifting`, vote. 1 on success.
+int runEnsemble(const std::string& ensemble, int beamWidth, int threads, int lifting, char* input, char* output) {
+  std::vector<ParserEnsembleMember> members;
+  if (!readParserEnsemble(ensemble, members)) return 0;
+  std::vector<std::unique_ptr<ParserKitTempFile>> parses;
+  std::vector<std::string> paths;
+  std::vector<double> weights;
+  for (ParserEnsembleMember& m : members) {
+    ModelManifest manifest;
+    if (!readManifestFor(m.model, manifest)) return 0;
+    std::string templatePath = manifest.file("template");
+    if (!templateOrDefault(templatePath) || !templateFileUsable(templatePath)) return 0;
+    parses.emplace_back(new ParserKitTempFile("korvane-member"));
+    if (!parses.back()->ok()) return 0;
+    paths.push_back(parses.back()->path());
+    weights.push_back(m.weight);
+    if (parseDependencyFile(&templatePath[0], &m.model[0], input, &paths.back()[0], m.driver, beamWidth, threads) !=
+        1)
+      return 0;
+  }
+  std::FILE* f = std::fopen(output, "wb");
+  if (f == nullptr) {
+    std::fprintf(stderr, "Error: cannot write %s.\n", output);
+    return 0;
+  }
+  const bool voted = voteParsedFiles(paths, weights, lifting, f, output);
+  return closedWithoutError(f, output) && voted ? 1 : 0;
+}
+
 // Runs the named driver over a file in the drivers' layout; 1 on success.
 int runDriver(const std::string& driver, int beamWidth, int threads, std::string& templatePath, std::string& model,
-              char* input, char* output) {
+              char* input, char* output, int lifting) {
+  if (driver == "vote") return runEnsemble(model, beamWidth, threads, lifting, input, output);
   return parseDependencyFile(&templatePath[0], &model[0], input, output, driver, beamWidth, threads);
 }
 
@@ -104,6 +142,7 @@ bool chooseParser(const CommandLine& cl, std::string& model, std::string& templa
     const bool rtl = named && readsRightToLeft(driver);
     model = shippedFileOrSay(rtl                            ? "english-parser-rtl.model"
                              : named && driver == "global" ? "english-parser-global.model"
+                             : named && driver == "vote"   ? "english-parser-vote.ensemble"
                                                            : "english-parser.model");
     if (model.empty()) return false;
   }
@@ -114,6 +153,8 @@ bool chooseParser(const CommandLine& cl, std::string& model, std::string& templa
                      manifest))
     return false;
   if (driver.empty()) driver = "ltr";
+  std::vector<ParserEnsembleMember> members;
+  if (driver == "vote" && !readParserEnsemble(model, members)) return false;  // refused before any parsing
   bool known = false;
   for (const std::string& d : kDrivers) known = known || d == driver;
   if (!known) {
@@ -187,7 +228,8 @@ int runParse(int argc, char** argv) {
     std::string columnsPath = columns.path();
     ConlluCounts counts;
     if (!conlluToParserColumns(inputPath, columnsPath, counts)) return 1;
-    if (runDriver(driver, beamWidth, threads, templatePath, model, &columnsPath[0], &parsedPath[0]) != 1) return 1;
+    if (runDriver(driver, beamWidth, threads, templatePath, model, &columnsPath[0], &parsedPath[0], decoder) != 1)
+      return 1;
     std::FILE* f = std::fopen(out.path(), "wb");
     if (f == nullptr) {
       std::fprintf(stderr, "Error: cannot write %s.\n", output.c_str());
@@ -204,10 +246,11 @@ int runParse(int argc, char** argv) {
     return 0;
   }
   if (decoder == 0) {
-    if (runDriver(driver, beamWidth, threads, templatePath, model, &inputPath[0], out.path()) != 1) return 1;
+    if (runDriver(driver, beamWidth, threads, templatePath, model, &inputPath[0], out.path(), 0) != 1) return 1;
     return out.commit() ? 0 : 1;
   }
-  if (runDriver(driver, beamWidth, threads, templatePath, model, &inputPath[0], &parsedPath[0]) != 1) return 1;
+  if (runDriver(driver, beamWidth, threads, templatePath, model, &inputPath[0], &parsedPath[0], decoder) != 1)
+    return 1;
   std::FILE* f = std::fopen(out.path(), "wb");
   if (f == nullptr) {
     std::fprintf(stderr, "Error: cannot write %s.\n", output.c_str());
@@ -385,7 +428,7 @@ int runEvaluateParser(int argc, char** argv) {
 
   // Loaded once on its own so that the speed can leave the loading out.
   const auto loadStart = std::chrono::steady_clock::now();
-  {
+  if (driver != "vote") {  // an ensemble's members load as they parse
     ME_Model probe;
     if (!probe.load_from_fileV2(model)) {
       std::fprintf(stderr, "Error: model file %s does not load.\n", model.c_str());
@@ -394,7 +437,8 @@ int runEvaluateParser(int argc, char** argv) {
   }
   const double loadSeconds = secondsSince(loadStart);
   const auto parseStart = std::chrono::steady_clock::now();
-  if (runDriver(driver, beamWidth, threads, templatePath, model, &goldColumns[0], &parsedPath[0]) != 1) {
+  if (runDriver(driver, beamWidth, threads, templatePath, model, &goldColumns[0], &parsedPath[0],
+                encoding == "3" ? 3 : 2) != 1) {
     std::fprintf(stderr, "Error: parsing %s failed.\n", goldPath.c_str());
     return 1;
   }

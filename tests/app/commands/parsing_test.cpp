@@ -132,6 +132,28 @@ TEST_F(KitParse, ConlluInputComesBackAsConllu) {
   EXPECT_NE(read().find("\n1\ta\ta\tX\tX\t_\t0\troot\t_\t_\n\n"), std::string::npos) << read();
 }
 
+// An ensemble: both members attach b to a, the left-to-right one as R, the
+// right-to-left one as L; the relation with more weight wins. Each member
+// reads the template its manifest names.
+TEST_F(KitParse, VoteDriverCombinesItsMembers) {
+  std::ofstream(model + ".manifest", std::ios::binary) << "kind = parser\ntemplate = " << templates << "\n";
+  const std::string ensemble = tempPath("vote.ensemble");
+  for (const char* weights : {"1 2", "2 1"}) {
+    std::istringstream w(weights);
+    std::string ltr, rtl;
+    w >> ltr >> rtl;
+    std::ofstream(ensemble, std::ios::binary) << "# two readings\n" << model << " ltr " << ltr << "\n"
+                                              << model << " beam-rtl " << rtl << "\n";
+    const Outcome o = kit({"parse", "--driver", "vote", "-m", ensemble, input, output});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(read(), ltr == "2" ? "a 0 ROOT\nb 1 R\n\n" : "a 0 ROOT\nb 1 L\n\n") << weights;
+  }
+  std::ofstream(ensemble, std::ios::binary) << model << " sideways 1\n";
+  const Outcome o = kit({"parse", "--driver", "vote", "-m", ensemble, input, output});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "Error: " + ensemble + " line 1: unknown driver.\n");
+}
+
 TEST_F(KitParse, MisuseAndFailure) {
   struct Case {
     std::vector<std::string> args;
@@ -144,7 +166,7 @@ TEST_F(KitParse, MisuseAndFailure) {
            std::string(KORVANE_SOURCE_DIR) + "/models/english.manifest); parse needs a parser model."},
       {{"parse", "-m", model, "-t", templates, input}, 2, "missing OUTPUT"},
       {{"parse", "-m", model, "-t", templates, "--driver", "up", input, output}, 2,
-       "--driver takes ltr, rtl, repair, beam, beam-rtl, global or global-rtl, not 'up'"},
+       "--driver takes ltr, rtl, repair, beam, beam-rtl, global, global-rtl or vote, not 'up'"},
       {{"parse", "-m", model, "-t", templates, input, output, "--driver"}, 2, "option --driver needs a value"},
       {{"parse", "--bogus", "-m", model, "-t", templates, input, output}, 2, "unknown option --bogus"},
       {{"parse", "-m", "/nonexistent/m", "-t", templates, input, output}, 1,

@@ -181,7 +181,7 @@ TEST_F(ParserTraining, MisuseGivesTheUsage) {
       {{"train-parser", "-c", "2x", "a", "b"}, "--cutoff takes a whole number from 0 to 1000000, not '2x'"},
       {{"train-parser", "--direction=up", "a", "b"}, "--direction takes ltr or rtl, not 'up'"},
       {{"train-parser", "a", "b", "-s"}, "option --strength needs a value"},
-      {{"evaluate-parser", "-m", "m", "--driver", "up", "g"}, "--driver takes ltr, rtl, repair, beam, beam-rtl, global or global-rtl, not 'up'"},
+      {{"evaluate-parser", "-m", "m", "--driver", "up", "g"}, "--driver takes ltr, rtl, repair, beam, beam-rtl, global, global-rtl or vote, not 'up'"},
       {{"train-parser", "--oracle", "local", "a", "b"}, "--oracle takes static, dynamic or global, not 'local'"},
       {{"train-parser", "--epochs", "0", "a", "b"}, "--epochs takes a whole number from 1 to 10000, not '0'"},
       {{"evaluate-parser", "-m", "m", "--lifting", "4", "g"}, "--lifting takes 2 or 3, not '4'"},
