@@ -5,7 +5,7 @@
 # scored: sentences one per line (token, tag, lemma and tree scores), whole
 # documents one per line (sentence splitting), speed on one thread.
 # Usage: scripts/annotate-models.sh [--no-rebuild]   (KORVANE_DATA, BUILD_DIR,
-#   PARSER: greedy (default) or global, the shipped parser annotate uses)
+#   PARSER: greedy (default), global or vote, the shipped parser annotate uses)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 data=${KORVANE_DATA:-../shared/data}

@@ -10,29 +10,34 @@
 # 2. Models: a left-to-right model (ltr, repair and beam) and a right-to-left
 #    one (rtl, beam-rtl) with models/parser-rich.template, the static oracle
 #    (ORACLE=dynamic measured lower on en_ewt-dev) and marked lifted arcs; and
-#    a globally trained left-to-right one (the global driver): EPOCHS passes
-#    of a beam of TRAIN_WIDTH.
+#    globally trained left-to-right and right-to-left ones (global,
+#    global-rtl: the global and global-rtl drivers): EPOCHS passes of a beam
+#    of TRAIN_WIDTH.
 # 3. Scores on en_ewt-dev with the predicted and with the gold tags, for every
-#    driver and the beam at each width of WIDTHS.
+#    driver and the beam at each width of WIDTHS, and for the ensemble
+#    (ENSEMBLE, default models/english-parser-vote.ensemble; its members are
+#    read beside it, so point it at a copy beside the new models to score
+#    them).
 #
 # usage: scripts/train-parser.sh [MODEL]      (default models/english-parser.model;
-#   the right-to-left and the global model are written beside it, -rtl and
-#   -global before .model)
+#   the right-to-left and the global models are written beside it, -rtl,
+#   -global and -global-rtl before .model)
 # environment: KORVANE_KIT (korvane-kit program; default build/src/app/korvane-kit,
 #   built when missing), KORVANE_DATA (default ../shared/data from the project
 #   root), WORK (default build/parser-work), TAGS, WIDTHS (default "4 8"),
-#   DIRECTIONS (default "ltr rtl global"), RETAG (1: redo the jackknife even if WORK
+#   DIRECTIONS (default "ltr rtl global global-rtl"), RETAG (1: redo the jackknife even if WORK
 #   has its tags), and the training options CUTOFF, STRENGTH,
 #   ITERATIONS, THREADS, ORACLE, EXPLORE, EXPLORER_ITERATIONS, MARK (the
-#   ltr and rtl models), EPOCHS, TRAIN_WIDTH, MIN_WEIGHT (the global model),
+#   ltr and rtl models), EPOCHS, TRAIN_WIDTH, MIN_WEIGHT (the global models),
 #   and TEMPLATE (default models/parser-rich.template).
 # Models trained on this data carry its licence, CC BY-SA 4.0 (UD_English-EWT).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 model="${1:-$root/models/english-parser.model}"
 case "$model" in
-  *.model) rtl_model="${model%.model}-rtl.model"; global_model="${model%.model}-global.model" ;;
-  *) rtl_model="$model-rtl"; global_model="$model-global" ;;
+  *.model) rtl_model="${model%.model}-rtl.model"; global_model="${model%.model}-global.model"
+           global_rtl_model="${model%.model}-global-rtl.model" ;;
+  *) rtl_model="$model-rtl"; global_model="$model-global"; global_rtl_model="$model-global-rtl" ;;
 esac
 data="${KORVANE_DATA:-$root/../shared/data}"
 kit="${KORVANE_KIT:-$root/build/src/app/korvane-kit}"
@@ -40,7 +45,8 @@ work="${WORK:-$root/build/parser-work}"
 template="${TEMPLATE:-$root/models/parser-rich.template}"
 tags="${TAGS:-predicted}"
 widths="${WIDTHS-4 8}"  # empty: no beam runs
-directions="${DIRECTIONS:-ltr rtl global}"
+directions="${DIRECTIONS:-ltr rtl global global-rtl}"
+ensemble="${ENSEMBLE:-$root/models/english-parser-vote.ensemble}"
 options=(--template "$template" --cutoff "${CUTOFF:-2}" --penalty l2 --strength "${STRENGTH:-2.0}"
          --iterations "${ITERATIONS:-300}" --threads "${THREADS:-2}" --oracle "${ORACLE:-static}"
          --explore "${EXPLORE:-0.1}" --explorer-iterations "${EXPLORER_ITERATIONS:-50}"
@@ -82,7 +88,8 @@ for direction in $directions; do
     ltr) m="$model"; "$kit" train-parser "${options[@]}" --direction ltr "$train" "$m" ;;
     rtl) m="$rtl_model"; "$kit" train-parser "${options[@]}" --direction rtl "$train" "$m" ;;
     global) m="$global_model"; "$kit" train-parser "${global_options[@]}" "$train" "$m" ;;
-    *) echo "Error: DIRECTIONS takes ltr, rtl and global, not '$direction'." >&2; exit 2 ;;
+    global-rtl) m="$global_rtl_model"; "$kit" train-parser "${global_options[@]}" --direction rtl "$train" "$m" ;;
+    *) echo "Error: DIRECTIONS takes ltr, rtl, global and global-rtl, not '$direction'." >&2; exit 2 ;;
   esac
   echo "== $direction model: trained in $(( $(date +%s) - start )) s wall, $(du -h "$m" | cut -f1)" >&2
 done
@@ -109,6 +116,13 @@ for trees in "${sets[@]}"; do
       global)
         for w in $widths; do evaluate "$global_model" "$trees" global "$w"; done
         ;;
+      global-rtl)
+        for w in $widths; do evaluate "$global_rtl_model" "$trees" global-rtl "$w"; done
+        ;;
     esac
   done
+  if [ -r "$ensemble" ]; then
+    echo "-- $(basename "$ensemble") on $(basename "$(dirname "$trees")")/$(basename "$trees"), driver vote"
+    "$kit" evaluate-parser --model "$ensemble" --driver vote "$trees" 2>/dev/null
+  fi
 done

@@ -13,6 +13,7 @@
 #include "labels/mini_string_bag.h"
 #include "labels/tag_dictionary.h"
 #include "maxent/me_model.h"
+#include "parsing/parse_voting.h"
 #include "parsing/parsing_drivers.h"
 #include "projectivity/projective_file.h"
 #include "templates/builtin_templates.h"
@@ -118,7 +119,33 @@ class Annotator::Worker {
   }
   bool init(std::string& error) {
     if (!a_.options_.parse) return true;
-    return parser_.load(a_.files_.parserTemplate, a_.files_.parserModel, a_.files_.parserDriver, error);
+    if (a_.files_.parserDriver != "vote")
+      return parser_.load(a_.files_.parserTemplate, a_.files_.parserModel, a_.files_.parserDriver, error);
+    for (const ModelFiles::ParserMember& m : a_.files_.parserMembers) {
+      members_.emplace_back(new SentenceParser);
+      if (!members_.back()->load(m.templatePath, m.model, m.driver, error)) return false;
+      weights_.push_back(m.weight);
+    }
+    if (!members_.empty()) return true;
+    error = "Error: the parser ensemble has no member.";
+    return false;
+  }
+
+  // The sentence's tree: the parser's, or the ensemble's vote; lifted arcs
+  // a model marked in its relations go back to their heads.
+  bool parse() {
+    if (members_.empty()) {
+      if (!parser_.parse(rows_, arcs_)) return false;
+      decodeMarkedArcs(arcs_, 3);
+      return true;
+    }
+    parses_.resize(members_.size());
+    for (size_t m = 0; m < members_.size(); ++m) {
+      if (!members_[m]->parse(rows_, parses_[m]) || parses_[m].size() != rows_.size()) return false;
+      decodeMarkedArcs(parses_[m], 3);
+    }
+    arcs_ = voteTree(parses_, weights_);
+    return true;
   }
 
   // Fills the columns of the steps; false when the parser could not run.
@@ -144,10 +171,7 @@ class Annotator::Worker {
         rows_[i] = {c[conllu::kId], c[conllu::kForm], c[conllu::kLemma], c[conllu::kUpos], c[conllu::kXpos],
                     c[conllu::kForm], c[conllu::kLemma], c[conllu::kXpos], "0", "_", "_"};
       }
-      if (!parser_.parse(rows_, arcs_) || arcs_.size() != n) return false;
-      // A model that learnt lifted arcs marks them in its relations; they go
-      // back to their heads here.
-      decodeMarkedArcs(arcs_, 3);
+      if (!parse() || arcs_.size() != n) return false;
       for (size_t i = 0; i < n; ++i) {
         std::vector<std::string>& c = s.words[i].cols;
         const int head = arcs_[i].head;
@@ -163,6 +187,9 @@ class Annotator::Worker {
   const Annotator& a_;
   std::unique_ptr<FastLabeler> labeler_;
   SentenceParser parser_;
+  std::vector<std::unique_ptr<SentenceParser>> members_;
+  std::vector<double> weights_;
+  std::vector<std::vector<_dppair>> parses_;
   TokenTable rows_;
   std::vector<std::string> tags_;
   std::vector<_dppair> arcs_;

@@ -35,7 +35,15 @@ struct ModelFiles {
   std::string tokenLists, lemmas;                            // english-tokenizer.data, english-lemmatizer.data
   std::string taggerModel, taggerDict, taggerTemplate;       // template empty: the built-in English set
   std::string parserModel, parserTemplate;
-  std::string parserDriver = "repair";  // ltr, rtl, repair, beam, beam-rtl, global or global-rtl
+  // ltr, rtl, repair, beam, beam-rtl, global or global-rtl; vote: the
+  // members below parse and their trees vote (parserModel, parserTemplate
+  // unused).
+  std::string parserDriver = "repair";
+  struct ParserMember {
+    std::string model, templatePath, driver;
+    double weight = 1.0;
+  };
+  std::vector<ParserMember> parserMembers;
   // Role labelling: a model whose driver finds the predicates itself.
   std::string roleModel, roleTemplate, rolePropbank, roleNombank, roleDriver = "allpair";
 };

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // True when the file reads as CoNLL-U rather than the drivers' layout: it has
 // a comment line, a multiword-token range or empty node, or a word row of
@@ -39,5 +40,14 @@ bool mergeParseIntoConllu(const std::string& inputPath, const std::string& parse
 // Copies the drivers' output to out with the lifted arcs marked in its
 // relations put back (decoder `lifting`, 2 or 3). False after a message.
 bool decodeParsedFile(const std::string& parsedPath, std::FILE* out, const std::string& outName, int lifting);
+
+// Reads the drivers' outputs for the same input side by side (rows with the
+// head and relation in their last two columns), puts each one's marked
+// lifted arcs back (decoder `lifting`, 2 or 3; 0 leaves them), and writes the
+// first file's rows with the voted head and relation. False after an
+// "Error: ..." message (a file that cannot be read or does not match the
+// first sentence by sentence, or a failed write).
+bool voteParsedFiles(const std::vector<std::string>& parsedPaths, const std::vector<double>& weights, int lifting,
+                     std::FILE* out, const std::string& outName);
 
 #endif

@@ -6,10 +6,7 @@
 #include <map>
 #include <memory>
 
-#include "parsing/dependency_info.h"
-#include "parsing/parser_kit_support.h"
 #include "parsing/parsing_drivers.h"
-#include "projectivity/projective_file.h"
 #include "text/line_utils.h"
 
 namespace {
@@ -129,77 +126,6 @@ std::vector<_dppair> voteTree(const std::vector<std::vector<_dppair>>& parses, c
     if (h == 0) tree[k].dprel = "ROOT";
   }
   return tree;
-}
-
-bool voteParsedFiles(const std::vector<std::string>& parsedPaths, const std::vector<double>& weights, int lifting,
-                     std::FILE* out, const std::string& outName) {
-  struct Input {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{nullptr, std::fclose};
-    std::unique_ptr<SentenceReader> reader;
-    TokenTable rows;
-    int line = 0;
-  };
-  std::vector<Input> inputs(parsedPaths.size());
-  for (size_t p = 0; p < parsedPaths.size(); ++p) {
-    inputs[p].file.reset(std::fopen(parsedPaths[p].c_str(), "rb"));
-    if (!inputs[p].file) {
-      std::fprintf(stderr, "Error: open file %s for reading.\n", parsedPaths[p].c_str());
-      return false;
-    }
-    inputs[p].reader.reset(new SentenceReader(inputs[p].file.get()));
-  }
-  std::vector<std::vector<_dppair>> parses(parsedPaths.size());
-  for (;;) {
-    bool more = false;
-    for (size_t p = 0; p < inputs.size(); ++p) {
-      Input& in = inputs[p];
-      const bool read = in.reader->next(in.rows, in.line);
-      if (p == 0) {
-        more = read;
-      } else if (read != more || (read && in.rows.size() != inputs[0].rows.size())) {
-        std::fprintf(stderr, "Error: %s line %d: the parse %s does not match this sentence.\n",
-                     parsedPaths[0].c_str(), inputs[0].line, parsedPaths[p].c_str());
-        return false;
-      }
-      if (!read) continue;
-      std::vector<_dppair>& tree = parses[p];
-      tree.resize(in.rows.size());
-      for (size_t k = 0; k < in.rows.size(); ++k) {
-        const std::vector<std::string>& row = in.rows[k];
-        if (row.size() < 3) {
-          std::fprintf(stderr, "Error: %s line %d: a parsed row needs a head and a relation after its tokens.\n",
-                       parsedPaths[p].c_str(), in.line + static_cast<int>(k));
-          return false;
-        }
-        tree[k].head = headFromColumn(row[row.size() - 2]);
-        tree[k].dprel = row.back();
-      }
-      if (lifting == 2 || lifting == 3) decodeMarkedArcs(tree, lifting);
-    }
-    if (!more) break;
-    const std::vector<_dppair> voted = voteTree(parses, weights);
-    const TokenTable& rows = inputs[0].rows;
-    for (size_t k = 0; k < rows.size(); ++k) {
-      for (size_t c = 0; c + 2 < rows[k].size(); ++c) {
-        std::fwrite(rows[k][c].data(), 1, rows[k][c].size(), out);
-        std::fputc(' ', out);
-      }
-      std::fprintf(out, "%ld ", static_cast<long>(voted[k].head) + 1);
-      std::fwrite(voted[k].dprel.data(), 1, voted[k].dprel.size(), out);
-      std::fputc('\n', out);
-    }
-    std::fputc('\n', out);
-  }
-  for (size_t p = 0; p < inputs.size(); ++p)
-    if (std::ferror(inputs[p].file.get()) != 0) {
-      std::fprintf(stderr, "Error: read %s.\n", parsedPaths[p].c_str());
-      return false;
-    }
-  if (std::ferror(out) != 0) {
-    std::fprintf(stderr, "Error: write %s.\n", outName.c_str());
-    return false;
-  }
-  return true;
 }
 
 bool readParserEnsemble(const std::string& path, std::vector<ParserEnsembleMember>& members) {

@@ -5,7 +5,6 @@
 #ifndef KORVANE_PARSING_PARSE_VOTING_H
 #define KORVANE_PARSING_PARSE_VOTING_H
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,15 +21,6 @@ std::vector<int> maximumSpanningTree(const std::vector<std::vector<double>>& sco
 // parses that gave it that head (among equal votes the earlier parse's). All
 // parses must have the same length.
 std::vector<_dppair> voteTree(const std::vector<std::vector<_dppair>>& parses, const std::vector<double>& weights);
-
-// Reads the drivers' outputs for the same input side by side (rows with the
-// head and relation in their last two columns), puts each one's marked
-// lifted arcs back (decoder `lifting`, 2 or 3; 0 leaves them), and writes the
-// first file's rows with the voted head and relation. False after an
-// "Error: ..." message (a file that cannot be read or does not match the
-// first sentence by sentence, or a failed write).
-bool voteParsedFiles(const std::vector<std::string>& parsedPaths, const std::vector<double>& weights, int lifting,
-                     std::FILE* out, const std::string& outName);
 
 struct ParserEnsembleMember {
   std::string model;   // path, relative paths joined to the ensemble file's folder

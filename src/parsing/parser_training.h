@@ -50,10 +50,11 @@ struct GlobalTrainingOptions {
   int cutoff = 2;
   unsigned seed = 19;  // order of the sentences in each pass
   // Sentences parsed with the same weights, their updates made afterwards in
-  // sentence order: the threads share a batch's sentences, and the model is
-  // the same for any number of threads. Larger batches learn more slowly (on
-  // the English treebank 16 cost a point of UAS, 2 nothing measurable).
+  // sentence order. Larger batches learn more slowly (on the English
+  // treebank 16 cost a point of UAS, 2 nothing measurable).
   int batch = 2;
+  // Threads sharing each beam step and each update; the model is the same
+  // for any number.
   int threads = 1;
   // Averaged weights smaller than this are left out of the model: on the
   // English treebank those below 1 halve the model and change nothing.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "parsing/conllu_parsing.h"
 #include "test_files.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "app/file_guard.h"
 #include "app/model_choice.h"
 #include "lemmatize/lemmatizer.h"
+#include "parsing/parse_voting.h"
 #include "text/conllu_eval.h"
 #include "tokenize/token_lists.h"
 
@@ -66,8 +67,10 @@ int runAnnotate(int argc, char** argv) {
             "senses and semantic roles, with the shipped role model that finds predicates)");
   cl.choice(kitopt::kParser, parserKind,
             "greedy: the parser that takes the best action in every state (english-parser.model); global: the "
-            "beam trained as a whole (english-parser-global.model), more accurate and about four times slower",
-            {"greedy", "global"});
+            "beam trained as a whole (english-parser-global.model), more accurate and about four times slower; "
+            "vote: the parsers of english-parser-vote.ensemble vote on every tree, the most accurate and slower "
+            "again",
+            {"greedy", "global", "vote"});
   cl.option(kitopt::kThreads, threads, "annotating threads; the output keeps the input order", 1, 256);
   cl.option(kitopt::kModels, models, "folder of the models to use", "the shipped models");
   cl.option(kitopt::kOutput, output, "file to write (- for standard output)");
@@ -102,7 +105,20 @@ int runAnnotate(int argc, char** argv) {
   if (!manifestOf(files.taggerModel, tagger)) return 1;
   files.taggerDict = tagger.has("dictionary") ? tagger.file("dictionary") : modelFile(models, "english.dict");
   files.taggerTemplate = tagger.has("template") ? tagger.file("template") : modelFile(models, "english-plus.template");
-  if (options.parse) {
+  if (options.parse && parserKind == "vote") {
+    const std::string ensemble = modelFile(models, "english-parser-vote.ensemble");
+    std::vector<ParserEnsembleMember> members;
+    if (ensemble.empty() || !readParserEnsemble(ensemble, members)) return 1;
+    files.parserDriver = "vote";
+    for (const ParserEnsembleMember& m : members) {
+      ModelManifest manifest;
+      if (!manifestOf(m.model, manifest)) return 1;
+      files.parserMembers.push_back(
+          {m.model, manifest.has("template") ? manifest.file("template") : modelFile(models, "parser.template"),
+           m.driver, m.weight});
+      if (files.parserMembers.back().templatePath.empty()) return 1;
+    }
+  } else if (options.parse) {
     files.parserModel =
         modelFile(models, parserKind == "global" ? "english-parser-global.model" : "english-parser.model");
     if (files.parserModel.empty() || !manifestOf(files.parserModel, parser)) return 1;
@@ -125,9 +141,13 @@ int runAnnotate(int argc, char** argv) {
   if (options.input == annotate::InputKind::kRaw) guard.reads(files.tokenLists);
   for (const std::string* f : {&files.lemmas, &files.taggerModel, &files.taggerDict, &files.taggerTemplate})
     guard.reads(*f);
-  if (options.parse) {
+  if (options.parse && files.parserMembers.empty()) {
     guard.reads(files.parserModel);
     guard.reads(files.parserTemplate);
+  }
+  for (const annotate::ModelFiles::ParserMember& m : files.parserMembers) {
+    guard.reads(m.model);
+    guard.reads(m.templatePath);
   }
   if (options.roles)
     for (const std::string* f : {&files.roleModel, &files.roleTemplate, &files.rolePropbank, &files.roleNombank})

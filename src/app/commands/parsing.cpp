@@ -291,8 +291,9 @@ int runTrainParser(int argc, char** argv) {
             4096);
   cl.option(kitopt::kEpochs, options.globalTraining.epochs, "global oracle: passes over TRAIN", 1, 10000);
   cl.option(kitopt::kBatch, options.globalTraining.batch,
-            "global oracle: sentences parsed with the same weights, side by side on the threads, before their "
-            "updates are made in order (the model does not depend on --threads; larger batches learn more slowly)",
+            "global oracle: sentences parsed with the same weights before their updates are made in order "
+            "(larger batches learn more slowly; the threads share each beam step, and the model does not depend "
+            "on --threads)",
             1, 1000);
   cl.option(kitopt::kMinWeight, options.globalTraining.minWeight,
             "global oracle: leave out of the model the weights smaller than W in size", 0.0, 1e12);

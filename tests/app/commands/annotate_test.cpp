@@ -40,13 +40,15 @@ TEST(KitAnnotate, ParagraphToConllu) {
        })
     EXPECT_NE(out.find(piece), std::string::npos) << piece << "\n" << out;
 
-  // The globally trained parser finds the same trees here.
-  r = runKit({"annotate", "--quiet", "--parser", "global", temp("in.txt")});
-  ASSERT_EQ(r.status, 0) << r.err;
-  for (const char* piece : {"2\tchildren\tchild\tNOUN\tNNS\t_\t4\tnsubj\t_\t_\n",
-                            "4\tplaying\tplay\tVERB\tVBG\t_\t0\troot\t_\t_\n",
-                            "5\t5.99\t5.99\tNUM\tCD\t_\t4\tnummod\t_\tSpaceAfter=No\n"})
-    EXPECT_NE(r.out.find(piece), std::string::npos) << piece << "\n" << r.out;
+  // The globally trained parser and the ensemble find the same trees here.
+  for (const char* parser : {"global", "vote"}) {
+    r = runKit({"annotate", "--quiet", "--parser", parser, temp("in.txt")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* piece : {"2\tchildren\tchild\tNOUN\tNNS\t_\t4\tnsubj\t_\t_\n",
+                              "4\tplaying\tplay\tVERB\tVBG\t_\t0\troot\t_\t_\n",
+                              "5\t5.99\t5.99\tNUM\tCD\t_\t4\tnummod\t_\tSpaceAfter=No\n"})
+      EXPECT_NE(r.out.find(piece), std::string::npos) << parser << ": " << piece << "\n" << r.out;
+  }
 
   // Tags only: no tree; standard input and output.
   r = runKit({"annotate", "--quiet", "--steps", "tag", "--lines", "sentences", temp("in.txt")});
@@ -65,7 +67,7 @@ TEST(KitAnnotate, RefusesMisuseAndReportsBadInput) {
   } cases[] = {
       {{"annotate", "--steps", "parse", temp("bad.txt")}, 2, "--steps takes tag, tag,parse or tag,parse,roles, not 'parse'"},
       {{"annotate", "--input", "xml", temp("bad.txt")}, 2, "--input"},
-      {{"annotate", "--parser", "fast", temp("bad.txt")}, 2, "--parser takes greedy or global, not 'fast'"},
+      {{"annotate", "--parser", "fast", temp("bad.txt")}, 2, "--parser takes greedy, global or vote, not 'fast'"},
       {{"annotate", "--steps", "tag,parse,roles", "--models", std::string(KORVANE_SOURCE_DIR) + "/tests", temp("bad.txt")},
        1, "Error: "},
       {{"annotate", "--models", temp("nowhere"), temp("bad.txt")}, 1, "Error: "},
