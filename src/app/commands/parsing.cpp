@@ -173,8 +173,13 @@ bool chooseParser(const CommandLine& cl, std::string& model, std::string& templa
                  addsScores(driver) ? "adds raw action scores" : "reads action probabilities", model.c_str(),
                  global ? "as a whole for the global drivers" : "action by action", manifest.path.c_str());
   if (!templateOrDefault(templatePath)) return false;
-  if (cl.verbose())
+  if (cl.verbose() && driver == "vote") {
+    std::fprintf(stderr, "ensemble %s, driver vote:\n", model.c_str());
+    for (const ParserEnsembleMember& m : members)
+      std::fprintf(stderr, "  model %s, driver %s, weight %g\n", m.model.c_str(), m.driver.c_str(), m.weight);
+  } else if (cl.verbose()) {
     std::fprintf(stderr, "model %s, templates %s, driver %s\n", model.c_str(), templatePath.c_str(), driver.c_str());
+  }
   return true;
 }
 
