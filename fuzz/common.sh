@@ -5,7 +5,7 @@ ROOT="$(cd "$FUZZ_DIR/.." && pwd)"
 BUILD="${KORVANE_FUZZ_BUILD:-$ROOT/build-fuzz}"
 DATA="${KORVANE_DATA_DIR:-$ROOT/../shared/data}"
 TARGETS=(model_v2 model_v1 tag_dict legal_trans load2dim template bank loadmap param_load param_line
-         parse_driver projective srl_driver sense label_train feature_gen label_seq tag_lines conllu tokenize role_columns lexicon)
+         parse_driver projective srl_driver sense label_train feature_gen label_seq tag_lines conllu tokenize role_columns lexicon parse_vote)
 ALL_TARGETS=("${TARGETS[@]}")
 
 fuzz_build() {
