@@ -2,8 +2,8 @@
 // voteParsedFiles on two arbitrary parse files; what the vote writes must be
 // trees (every head the root or a word of the sentence, no cycle).
 #include <cstdio>
-#include <fstream>
 #include <cstdlib>
+#include <fstream>
 
 #include "fuzz/fuzz_util.h"
 #include "parsing/conllu_parsing.h"

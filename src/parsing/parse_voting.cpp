@@ -36,7 +36,8 @@ std::vector<int> maximumSpanningTree(const std::vector<std::vector<double>>& sco
   for (int d = 1; d < n; ++d) {
     double best = kNoArc;
     for (int h = 0; h < n; ++h)
-      if (h != d && (head[static_cast<size_t>(d)] < 0 || score[static_cast<size_t>(h)][static_cast<size_t>(d)] > best)) {
+      if (h != d &&
+          (head[static_cast<size_t>(d)] < 0 || score[static_cast<size_t>(h)][static_cast<size_t>(d)] > best)) {
         best = score[static_cast<size_t>(h)][static_cast<size_t>(d)];
         head[static_cast<size_t>(d)] = h;
       }
@@ -65,7 +66,9 @@ std::vector<int> maximumSpanningTree(const std::vector<std::vector<double>>& sco
   for (int i = 0; i < c; ++i) {
     const size_t u = static_cast<size_t>(node[static_cast<size_t>(i)]);
     for (int j = 0; j < c; ++j)
-      if (i != j) reduced[static_cast<size_t>(i)][static_cast<size_t>(j)] = score[u][static_cast<size_t>(node[static_cast<size_t>(j)])];
+      if (i != j)
+        reduced[static_cast<size_t>(i)][static_cast<size_t>(j)] =
+            score[u][static_cast<size_t>(node[static_cast<size_t>(j)])];
     for (int v : cycle) {
       const size_t sv = static_cast<size_t>(v);
       const double in = score[u][sv] - score[static_cast<size_t>(head[sv])][sv];
@@ -74,7 +77,8 @@ std::vector<int> maximumSpanningTree(const std::vector<std::vector<double>>& sco
         enters[static_cast<size_t>(i)] = v;
       }
       const double out = score[sv][static_cast<size_t>(node[static_cast<size_t>(i)])];
-      if (i > 0 && (leaves[static_cast<size_t>(i)] < 0 || out > reduced[static_cast<size_t>(c)][static_cast<size_t>(i)])) {
+      if (i > 0 &&
+          (leaves[static_cast<size_t>(i)] < 0 || out > reduced[static_cast<size_t>(c)][static_cast<size_t>(i)])) {
         reduced[static_cast<size_t>(c)][static_cast<size_t>(i)] = out;
         leaves[static_cast<size_t>(i)] = v;
       }
@@ -99,7 +103,9 @@ std::vector<_dppair> voteTree(const std::vector<std::vector<_dppair>>& parses, c
   const size_t n = parses[0].size();
   // Node 0 the root, word k node k + 1.
   std::vector<std::vector<double>> score(n + 1, std::vector<double>(n + 1, 0.0));
-  auto nodeOf = [n](int head) { return head < 0 || static_cast<size_t>(head) >= n ? 0 : static_cast<size_t>(head) + 1; };
+  auto nodeOf = [n](int head) {
+    return head < 0 || static_cast<size_t>(head) >= n ? 0 : static_cast<size_t>(head) + 1;
+  };
   for (size_t p = 0; p < parses.size(); ++p)
     for (size_t k = 0; k < n && k < parses[p].size(); ++k) score[nodeOf(parses[p][k].head)][k + 1] += weights[p];
   const std::vector<int> heads = maximumSpanningTree(score);

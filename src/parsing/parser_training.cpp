@@ -308,7 +308,9 @@ struct GlobalSentence {
 // the average is w - u / step. A feature's weights lie together, apart from
 // their sums, so that scoring a state reads one short run of memory per
 // feature. Features are found by a 64-bit hash of their names in an open
-// table (names are only needed to write the model).
+// table (names are only needed to write the model); two names of the same
+// hash, for a million features about one chance in ten million, would share
+// their weights.
 class PerceptronWeights {
  public:
   int featureId(const std::string& name) const {
@@ -561,7 +563,8 @@ class GlobalTrainer {
       if (itemBest_.size() < beam.size()) itemBest_.resize(beam.size());
       workers_.run(expandItems);
       candidates.clear();
-      for (size_t b = 0; b < beam.size(); ++b) candidates.insert(candidates.end(), itemBest_[b].begin(), itemBest_[b].end());
+      for (size_t b = 0; b < beam.size(); ++b)
+        candidates.insert(candidates.end(), itemBest_[b].begin(), itemBest_[b].end());
       if (candidates.empty()) return;  // no action the treebank taught applies: nothing to learn here
       const size_t keep = std::min(candidates.size(), wide);
       std::partial_sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(keep), candidates.end(),
