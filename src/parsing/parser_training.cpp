@@ -432,7 +432,7 @@ class StepWorkers {
   StepWorkers(const StepWorkers&) = delete;
   StepWorkers& operator=(const StepWorkers&) = delete;
   int parts() const { return parts_; }
-  // Runs job(part) for every part, part 0 on the calling thread; returns
+  // Runs job(part) for every part, the first on the calling thread; returns
   // when all are done.
   void run(const std::function<void(int)>& job) {
     if (parts_ == 1) {
