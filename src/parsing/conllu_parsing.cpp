@@ -34,6 +34,22 @@ void decodeTree(std::vector<_dppair>& tree, int lifting) {
   if (lifting == 2 || lifting == 3) decodeMarkedArcs(tree, lifting);
 }
 
+// The sentence's rows as the drivers write them, the last two columns
+// (head, relation) from tree, and the empty line after it.
+void writeParsedSentence(const TokenTable& rows, const std::vector<_dppair>& tree, std::FILE* out) {
+  for (size_t k = 0; k < rows.size(); ++k) {
+    const std::vector<std::string>& row = rows[k];
+    for (size_t c = 0; c + 2 < row.size(); ++c) {
+      std::fwrite(row[c].data(), 1, row[c].size(), out);
+      std::fputc(' ', out);
+    }
+    std::fprintf(out, "%ld ", static_cast<long>(tree[k].head) + 1);
+    std::fwrite(tree[k].dprel.data(), 1, tree[k].dprel.size(), out);
+    std::fputc('\n', out);
+  }
+  std::fputc('\n', out);
+}
+
 bool writeFailed(std::FILE* out, const std::string& outName) {
   if (std::ferror(out) == 0) return false;
   std::fprintf(stderr, "Error: write %s.\n", outName.c_str());
@@ -204,17 +220,7 @@ bool decodeParsedFile(const std::string& parsedPath, std::FILE* out, const std::
   while (reader.next(rows, firstLine)) {
     parsedTree(rows, tree);
     decodeTree(tree, lifting);
-    for (size_t k = 0; k < rows.size(); ++k) {
-      const std::vector<std::string>& row = rows[k];
-      for (size_t c = 0; c + 2 < row.size(); ++c) {
-        std::fwrite(row[c].data(), 1, row[c].size(), out);
-        std::fputc(' ', out);
-      }
-      std::fprintf(out, "%ld ", static_cast<long>(tree[k].head) + 1);
-      std::fwrite(tree[k].dprel.data(), 1, tree[k].dprel.size(), out);
-      std::fputc('\n', out);
-    }
-    std::fputc('\n', out);
+    writeParsedSentence(rows, tree, out);
   }
   const bool readFailed = std::ferror(parsed) != 0;
   std::fclose(parsed);
@@ -256,42 +262,22 @@ bool voteParsedFiles(const std::vector<std::string>& parsedPaths, const std::vec
         return false;
       }
       if (!read) continue;
-      std::vector<_dppair>& tree = parses[p];
-      tree.resize(in.rows.size());
-      for (size_t k = 0; k < in.rows.size(); ++k) {
-        const std::vector<std::string>& row = in.rows[k];
-        if (row.size() < 3) {
+      for (size_t k = 0; k < in.rows.size(); ++k)
+        if (in.rows[k].size() < 3) {
           std::fprintf(stderr, "Error: %s line %d: a parsed row needs a head and a relation after its tokens.\n",
                        parsedPaths[p].c_str(), in.line + static_cast<int>(k));
           return false;
         }
-        tree[k].head = headFromColumn(row[row.size() - 2]);
-        tree[k].dprel = row.back();
-      }
-      if (lifting == 2 || lifting == 3) decodeMarkedArcs(tree, lifting);
+      parsedTree(in.rows, parses[p]);
+      decodeTree(parses[p], lifting);
     }
     if (!more) break;
-    const std::vector<_dppair> voted = voteTree(parses, weights);
-    const TokenTable& rows = inputs[0].rows;
-    for (size_t k = 0; k < rows.size(); ++k) {
-      for (size_t c = 0; c + 2 < rows[k].size(); ++c) {
-        std::fwrite(rows[k][c].data(), 1, rows[k][c].size(), out);
-        std::fputc(' ', out);
-      }
-      std::fprintf(out, "%ld ", static_cast<long>(voted[k].head) + 1);
-      std::fwrite(voted[k].dprel.data(), 1, voted[k].dprel.size(), out);
-      std::fputc('\n', out);
-    }
-    std::fputc('\n', out);
+    writeParsedSentence(inputs[0].rows, voteTree(parses, weights), out);
   }
   for (size_t p = 0; p < inputs.size(); ++p)
     if (std::ferror(inputs[p].file.get()) != 0) {
       std::fprintf(stderr, "Error: read %s.\n", parsedPaths[p].c_str());
       return false;
     }
-  if (std::ferror(out) != 0) {
-    std::fprintf(stderr, "Error: write %s.\n", outName.c_str());
-    return false;
-  }
-  return true;
+  return !writeFailed(out, outName);
 }
