@@ -30,8 +30,9 @@ if [ ! -x "$kit" ]; then
 fi
 threads=(--threads "${THREADS:-2}")
 
-# Every recipe was tuned on en_ewt-dev (English) or by 10-fold
-# cross-validation of the training file (Chinese); README has the figures.
+# Every recipe was tuned on en_ewt-dev (English, scripts/tune-tagger.sh) or
+# by 10-fold cross-validation of the training file (Chinese,
+# scripts/cross-validate.sh); README has the figures.
 case "$recipe" in
   english)
     "$kit" train --language english --cutoff 2 --penalty l2 --strength 1 "${threads[@]}" "$train" "$model" "$dict"
