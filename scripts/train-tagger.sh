@@ -35,7 +35,13 @@ threads=(--threads "${THREADS:-2}")
 # scripts/cross-validate.sh); README has the figures.
 case "$recipe" in
   english)
-    "$kit" train --language english --cutoff 2 --penalty l2 --strength 1 "${threads[@]}" "$train" "$model" "$dict"
+    # Every word of the training file stays in the dictionary (without
+    # spelling features the model tags unknown words poorly); VBD/VBN and
+    # VB/VBP words get both tags.
+    "$kit" train --language english --cutoff 2 --penalty l2 --strength 1 "${threads[@]}" "$train" "$model" \
+      "$dict.full"
+    bash "$root/scripts/prune-dict.sh" 1 "$train" "$dict.full" VBD:VBN,VB:VBP > "$dict"
+    rm -f "$dict.full"
     ;;
   english-plus)
     # The dictionary leaves out words seen once (the model tags them like
