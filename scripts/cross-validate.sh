@@ -3,27 +3,29 @@
 # goes to fold i mod K; each fold is tagged by a model (and dictionary)
 # trained on the other folds; the counts of all folds are pooled.
 #
-# Usage: scripts/cross-validate.sh [-k FOLDS] [-l english|chinese] [-m MIN] TEMPLATE DATA.tsv [train options...]
+# Usage: scripts/cross-validate.sh [-k FOLDS] [-l english|chinese] [-m MIN] [-P PAIRS] TEMPLATE DATA.tsv [train options...]
 # -m MIN keeps in each fold's dictionary only words seen at least MIN times
-# (rarer words get every tag as candidates, like unknown words).
+# (rarer words get every tag as candidates, like unknown words); -P PAIRS
+# gives a word of one tag of a pair the other too (scripts/prune-dict.sh).
 # e.g.   scripts/cross-validate.sh -k 10 -l chinese models/chinese-plus.template \
 #          ../shared/data/zh_gsdsimp-train.tsv --cutoff 1 --strength 0.3
 # Prints one line per fold and then "pooled: tokens N accuracy A% known ... unknown ...".
 # KIT names the korvane-kit binary (default build/src/app/korvane-kit).
 set -euo pipefail
 export LC_ALL=C
-folds=10 language=english min=1
-while getopts "k:l:m:" opt; do
+folds=10 language=english min=1 pairs=""
+while getopts "k:l:m:P:" opt; do
   case "$opt" in
     k) folds=$OPTARG ;;
     l) language=$OPTARG ;;
     m) min=$OPTARG ;;
-    *) echo "Usage: $0 [-k FOLDS] [-l english|chinese] [-m MIN] TEMPLATE DATA.tsv [train options...]" >&2; exit 2 ;;
+    P) pairs=$OPTARG ;;
+    *) echo "Usage: $0 [-k FOLDS] [-l english|chinese] [-m MIN] [-P PAIRS] TEMPLATE DATA.tsv [train options...]" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
 if [ $# -lt 2 ]; then
-  echo "Usage: $0 [-k FOLDS] [-l english|chinese] [-m MIN] TEMPLATE DATA.tsv [train options...]" >&2
+  echo "Usage: $0 [-k FOLDS] [-l english|chinese] [-m MIN] [-P PAIRS] TEMPLATE DATA.tsv [train options...]" >&2
   exit 2
 fi
 template=$1 data=$2
@@ -45,8 +47,8 @@ total=0 correct=0 known=0 knownCorrect=0
 for ((i = 0; i < folds; i++)); do
   "$kit" train --template "$template" "$@" "$work/fold.$i.train" "$work/m.$i.model" "$work/m.$i.dict" \
     > "$work/train.$i.log" 2>&1 || { cat "$work/train.$i.log" >&2; exit 1; }
-  if [ "$min" -gt 1 ]; then
-    bash "$(dirname "$0")/prune-dict.sh" "$min" "$work/fold.$i.train" "$work/m.$i.dict" > "$work/m.$i.dict.min"
+  if [ "$min" -gt 1 ] || [ -n "$pairs" ]; then
+    bash "$(dirname "$0")/prune-dict.sh" "$min" "$work/fold.$i.train" "$work/m.$i.dict" "$pairs" > "$work/m.$i.dict.min"
     mv "$work/m.$i.dict.min" "$work/m.$i.dict"
   fi
   line=$("$kit" evaluate --language "$language" --template "$template" --model "$work/m.$i.model" \
