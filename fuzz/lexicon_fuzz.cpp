@@ -1,9 +1,10 @@
 // lexicon: the word lists read at run time (the Chinese "word count tag"
-// list, the English word list, WordNet index and exception files) and their
-// lookups. Input: the list's text, "%%", words to look up, one per line.
+// list, the English word list, the part-of-speech lexicon, WordNet index and
+// exception files) and their lookups. Input: the list's text, "%%", words to look up, one per line.
 #include <sys/stat.h>
 
 #include "features/chinese_lexicon.h"
+#include "features/pos_lexicon.h"
 #include "features/word_list.h"
 #include "features/wordnet_lexicon.h"
 #include "fuzz/fuzz_util.h"
@@ -28,6 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WordList english;
   if (english.load(list, error))
     for (const std::string& w : words) (void)english.classOf(w);
+  PosLexicon tags;
+  if (tags.load(list, error))
+    for (const std::string& w : words) (void)tags.tagsOf(w).size();
 
   // WordNet reads a folder: the same text as every index and exception file.
   const std::string dir = fuzz::scratchPath("wordnet");

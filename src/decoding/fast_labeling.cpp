@@ -13,6 +13,7 @@
 #include "decoding/viterbi.h"
 #include "features/chinese_lexicon.h"
 #include "features/feature_generator.h"
+#include "features/pos_lexicon.h"
 #include "features/word_list.h"
 #include "features/wordnet_lexicon.h"
 
@@ -924,12 +925,15 @@ int FastLabeler::labelIds(TokenTable& sentence, std::vector<int>& tagIds) {
   const void* wordNet = activeWordNet();
   const void* chinese = activeChineseLexicon();
   const void* words = activeWordList();
-  if (wordNet != wordCacheWordNet_ || chinese != wordCacheChinese_ || words != wordCacheWords_) {
+  const void* posLexicon = activePosLexicon();
+  if (wordNet != wordCacheWordNet_ || chinese != wordCacheChinese_ || words != wordCacheWords_ ||
+      posLexicon != wordCachePosLexicon_) {
     wordCache_.clear();
     wordRuns_.clear();
     wordCacheWordNet_ = wordNet;
     wordCacheChinese_ = chinese;
     wordCacheWords_ = words;
+    wordCachePosLexicon_ = posLexicon;
   }
   const int n = static_cast<int>(sentence.size());
   rowEntry_.assign(static_cast<size_t>(n), -1);

@@ -257,6 +257,7 @@ class FastLabeler {
   const void* wordCacheWordNet_ = nullptr;
   const void* wordCacheChinese_ = nullptr;
   const void* wordCacheWords_ = nullptr;
+  const void* wordCachePosLexicon_ = nullptr;
   size_t wordCacheLimit_ = size_t{1} << 16;
   std::vector<double> score_, obsScore_, exact_;
   std::vector<double> exps_;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "features/chinese_lexicon.h"
+#include "features/pos_lexicon.h"
 #include "features/spelling_functions.h"
 #include "features/word_list.h"
 #include "features/wordnet_lexicon.h"
@@ -24,8 +25,10 @@ bool loadLexicon(const std::string& names) {
       if (!loadDefaultChineseLexicon()) return false;
     } else if (name == "words") {
       if (!loadDefaultWordList()) return false;
+    } else if (name == "poslex") {
+      if (!loadDefaultPosLexicon()) return false;
     } else {
-      std::fprintf(stderr, "Error: unknown lexicon '%s' (known: wordnet, jieba, words).\n", name.c_str());
+      std::fprintf(stderr, "Error: unknown lexicon '%s' (known: wordnet, jieba, words, poslex).\n", name.c_str());
       return false;
     }
   }
@@ -33,16 +36,17 @@ bool loadLexicon(const std::string& names) {
 }
 
 std::string lexiconOfTemplates(const std::vector<_ftnind>& templates) {
-  bool wordNet = false, chinese = false, words = false;
+  bool wordNet = false, chinese = false, words = false, posLexicon = false;
   for (const _ftnind& t : templates)
     for (const _ft& item : t.items) {
       wordNet = wordNet || isWordNetCode(item.valueFunction);
       chinese = chinese || isChineseLexiconCode(item.valueFunction);
       words = words || isWordListCode(item.valueFunction);
+      posLexicon = posLexicon || isPosLexiconCode(item.valueFunction);
     }
   std::string names;
   for (const auto& used : {std::make_pair(wordNet, "wordnet"), std::make_pair(chinese, "jieba"),
-                           std::make_pair(words, "words")})
+                           std::make_pair(words, "words"), std::make_pair(posLexicon, "poslex")})
     if (used.first) names += (names.empty() ? "" : ",") + std::string(used.second);
   return names;
 }

@@ -1,7 +1,8 @@
 // The lexicons a template set can read at run time, by name: "wordnet"
-// (English, wordnet_lexicon.h), "jieba" (Chinese, chinese_lexicon.h) and
-// "words" (the English word list, word_list.h). A
-// model's manifest names the ones its templates need, comma-separated.
+// (English, wordnet_lexicon.h), "jieba" (Chinese, chinese_lexicon.h),
+// "words" (the English word list, word_list.h) and "poslex" (the English
+// part-of-speech lexicon, pos_lexicon.h). A model's manifest names the ones
+// its templates need, comma-separated.
 #ifndef KORVANE_FEATURES_LEXICONS_H
 #define KORVANE_FEATURES_LEXICONS_H
 
@@ -10,8 +11,9 @@
 
 #include "templates/template_types.h"
 
-// Loads the lexicons a manifest names ("wordnet", "jieba", "words", several
-// as "wordnet,words"; "none" or "" loads nothing), each once per process.
+// Loads the lexicons a manifest names ("wordnet", "jieba", "words", "poslex";
+// several as "wordnet,words"; "none" or "" loads nothing), each once per
+// process.
 // False, after an "Error: ..." message, for an unknown name or when a
 // lexicon cannot be read.
 bool loadLexicon(const std::string& names);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "features/chinese_lexicon.h"
+#include "features/pos_lexicon.h"
 #include "features/word_list.h"
 #include "features/wordnet_lexicon.h"
 
@@ -173,6 +174,7 @@ bool isSpellingCode(int code) {
     case kPrefixCode: case kSuffixCode: case kShapeCode: case kShortShapeCode: case kHyphenFirstCode:
     case kHyphenLastCode: case kCapStartCode: case kCharFlagsCode: case kWordNetCode: case kWordNetBaseCode:
     case kZhLexCode: case kZhLexCountCode: case kZhLexHeadCode: case kZhLexFirstCode: case kWordListCode:
+    case kPosLexiconCode:
     case kChnPrefixCode: case kChnSuffixCode:
       return true;
     default:
@@ -185,6 +187,8 @@ bool isWordNetCode(int code) { return code == kWordNetCode || code == kWordNetBa
 bool isChineseLexiconCode(int code) { return code >= kZhLexCode && code <= kZhLexFirstCode; }
 
 bool isWordListCode(int code) { return code == kWordListCode; }
+
+bool isPosLexiconCode(int code) { return code == kPosLexiconCode; }
 
 void spellingValue(const FeatureCallContext& c, const _ft& item, int row, std::string& value) {
   const std::string* s = c.cell(row, item.column);
@@ -237,6 +241,11 @@ void spellingValue(const FeatureCallContext& c, const _ft& item, int row, std::s
     case kWordListCode: {
       const WordList* list = activeWordList();
       value = list == nullptr ? "?" : list->classOf(*s);  // no list: the commands refuse such a set first
+      return;
+    }
+    case kPosLexiconCode: {
+      const PosLexicon* lexicon = activePosLexicon();
+      value = lexicon == nullptr ? "?" : lexicon->tagsOf(*s);
       return;
     }
     case kChnPrefixCode:

@@ -27,6 +27,7 @@ enum SpellingCode {
   kZhLexHeadCode = 214,     // tag of the longest listed proper final part, "0" if none
   kZhLexFirstCode = 215,    // tag of the longest listed proper initial part, "0" if none
   kWordListCode = 216,      // case of the word in the English word list: C, l, Cl or 0
+  kPosLexiconCode = 217,    // likely Penn tags of the word in the part-of-speech lexicon, 0 if absent
   kChnPrefixCode = 220,    // chnprefixN: first N GBK characters
   kChnSuffixCode = 221,    // chnsuffixN: last N GBK characters
 };
@@ -39,6 +40,8 @@ bool isWordNetCode(int code);
 bool isChineseLexiconCode(int code);
 // True for the code whose value comes from the English word list.
 bool isWordListCode(int code);
+// True for the code whose value comes from the English part-of-speech lexicon.
+bool isPosLexiconCode(int code);
 
 // Item value of a spelling or lexicon function at row (the navigation result
 // plus the item's offset); value is replaced.

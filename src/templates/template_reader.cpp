@@ -137,6 +137,7 @@ const StepName kStepNames[] = {
     {"zhlexhead", 214},
     {"zhlexfirst", 215},
     {"wordlist", 216},
+    {"poslex", 217},
     {"chnprefix", 220},
     {"chnsuffix", 221},
     // Dependency-parser features (240-279, templates/parser_step_codes.h):

@@ -12,6 +12,7 @@
 #include "feature_test_util.h"
 #include "features/chinese_lexicon.h"
 #include "features/lexicons.h"
+#include "features/pos_lexicon.h"
 #include "features/word_list.h"
 #include "features/wordnet_lexicon.h"
 #include "templates/template_reader.h"
@@ -44,7 +45,7 @@ TEST(SpellingFunctions, StepNamesReachTheirCodesWithTheLengthAsArgument) {
   } cases[] = {{"x.prefix3[0,0]", 200, 3},     {"x.SUFFIX4[0,0]", 201, 4},   {"x.shape[0,0]", 202, 0},
                {"x.shortshape[0,0]", 203, 0}, {"x.hyphenfirst[0,0]", 204, 0}, {"x.hyphenlast[0,0]", 205, 0},
                {"x.capstart[0,0]", 206, 0},   {"x.charflags[0,0]", 207, 0}, {"x.wordnet[0,0]", 210, 0},
-               {"x.wordnetbase[0,0]", 211, 0}, {"x.chnprefix2[0,0]", 220, 2}, {"x.chnsuffix2[0,0]", 221, 2}};
+               {"x.wordnetbase[0,0]", 211, 0}, {"x.poslex[0,0]", 217, 0}, {"x.chnprefix2[0,0]", 220, 2}, {"x.chnsuffix2[0,0]", 221, 2}};
   for (const auto& c : cases) {
     const _ftnind t = itemTemplate(c.text);
     ASSERT_EQ(t.items[0].steps.size(), 1u) << c.text;
@@ -152,6 +153,8 @@ TEST(SpellingFunctions, LexiconNamesAndTheLexiconATemplateSetNeeds) {
   EXPECT_EQ(lexiconOfTemplates({itemTemplate("x.zhlex[-1,0]")}), "jieba");
   both.push_back(itemTemplate("x.wordlist[1,0]"));
   EXPECT_EQ(lexiconOfTemplates(both), "wordnet,jieba,words");
+  both.push_back(itemTemplate("x.poslex[0,0]"));
+  EXPECT_EQ(lexiconOfTemplates(both), "wordnet,jieba,words,poslex");
 
   // The Chinese word list where there is none, alone and after WordNet.
   setenv("KORVANE_ZH_LEXICON", (testing::TempDir() + "no-such-list.txt").c_str(), 1);
@@ -190,6 +193,43 @@ TEST(SpellingFunctions, EnglishWordListTellsCapitalisedFromSmallEntries) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Error: word list: "), std::string::npos) << err;
     EXPECT_NE(err.find(path), std::string::npos) << err;
+  }
+}
+
+TEST(SpellingFunctions, PartOfSpeechLexiconGivesTheLikelyTagsOfAWord) {
+  const std::string dir = testing::TempDir();
+  // log P(word | tag); each tag's rarest word was seen once, so nn was seen
+  // 100 times, vb 10 and nnp 50: "run" is nn 10 times, vb 5, nnp once.
+  std::string lexicon =
+      "MNCL\n"
+      "(\"aardvark\" ((nn -4.60517) ) () )\n"
+      "(\"frob\" ((vb -2.302585) ) () )\r\n"
+      "(\"zygmunt\" ((nnp -3.912023) ) () )\n"
+      "(\"run\" ((nn -2.302585) (nnp -3.912023) (vb -0.693147) ) () )\n"
+      "(\"surrounded\" ((1 -4.727) (vbn 0.000) ) () )\n"  // a number for a tag is skipped
+      "(\"broken\" ((nn x) ) () )\n"
+      "(\"spread\" (";
+  // Eleven readings of a tag each, none a tenth: the first likeliest.
+  for (char c = 'k'; c >= 'a'; --c) lexicon += std::string("(t") + c + " 0.0) ";
+  lexicon += ") () )\n";
+  writeFile(dir + "poslex.txt", lexicon);
+  ASSERT_TRUE(loadPosLexicon(dir + "poslex.txt"));
+  ASSERT_NE(activePosLexicon(), nullptr);
+  EXPECT_EQ(activePosLexicon()->size(), 6u);
+  const std::vector<std::string> s = {"Run", "RUN", "zygmunt", "surrounded", "broken", "spread", "apple"};
+  const char* expected[] = {"nn|vb", "nn|vb", "nnp", "vbn", "0", "ta", "0"};
+  for (size_t i = 0; i < s.size(); ++i)
+    EXPECT_EQ(valueAt(s, "x.poslex[0,0]", static_cast<int>(i)), expected[i]) << s[i];
+  EXPECT_EQ(valueAt(s, "x.poslex[1,0]", 6), "-");
+
+  writeFile(dir + "no-entries.txt", "MNCL\n(broken\n");
+  for (const std::string& path : {dir + "no-entries.txt", dir + "no-such-poslex.txt"}) {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadPosLexicon(path));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Error: part-of-speech lexicon: "), std::string::npos) << err;
+    EXPECT_NE(err.find(path), std::string::npos) << err;
+    EXPECT_NE(err.find("festlex-poslex"), std::string::npos) << err;
   }
 }
 
