@@ -9,9 +9,10 @@
 # The model is then used with the recipe's template file, e.g.
 #   korvane-kit tag --language english --template models/english-plus.template \
 #     --model MODEL --dict DICT text.txt
-# english-plus's template reads WordNet (Debian package wordnet-base) and the
-# word list of wamerican, chinese-plus's the Chinese word list of
-# python3-jieba; scripts/setup installs them.
+# english-plus's template reads WordNet (Debian package wordnet-base), the
+# word list of wamerican and the part-of-speech lexicon of festlex-poslex,
+# chinese-plus's the Chinese word list of python3-jieba; scripts/setup
+# installs them.
 #
 # Environment: KORVANE_KIT (korvane-kit program; default
 # build/src/app/korvane-kit, built when missing), THREADS (gradient threads,
