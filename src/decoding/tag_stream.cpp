@@ -439,14 +439,22 @@ bool scoreTagger(LoadedTagger& t, const std::string& goldPath, TaggerScores& sco
     if (progress) progress(scores.tokens);
   };
   bool first = true;
+  long lineNumber = 0;
   while (readLineWhole(in, line)) {
+    ++lineNumber;
     dropForeignLineEnd(line, first);
     first = false;
     readLine2VectorString(line, fields);
-    if (fields.empty())
+    if (fields.empty()) {
       tagSentence();
-    else
+    } else if (fields.size() < 2) {
+      // A word alone would be scored against itself as its tag.
+      std::fprintf(stderr, "Error: %s line %ld: no gold tag after the word.\n", goldPath.c_str(), lineNumber);
+      std::fclose(in);
+      return false;
+    } else {
       rows.push_back(fields);
+    }
   }
   tagSentence();
   const bool readOk = std::ferror(in) == 0;

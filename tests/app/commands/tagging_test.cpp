@@ -235,6 +235,29 @@ TEST(KitEvaluate, CarriageReturnsAndByteOrderMarkAreDropped) {
   EXPECT_EQ(a.rfind("tokens 15  accuracy 100.00%", 0), 0u) << a;
 }
 
+// A line with a word and no tag is refused with its line, not scored as a
+// word whose tag is the word itself.
+TEST(KitEvaluate, RefusesALineWithoutAGoldTag) {
+  const std::string model = std::string(KORVANE_SOURCE_DIR) + "/tests/app/fixtures/english.model",
+                    dict = std::string(KORVANE_SOURCE_DIR) + "/tests/app/fixtures/english.dict";
+  const struct {
+    const char* name;
+    std::string text;
+    const char* message;
+  } cases[] = {
+      {"untagged.tsv", "The\tDT\ncat\tNN\n\nThe\ncat\tNN\n\n", "untagged.tsv line 4: no gold tag after the word."},
+      {"garbage.tsv", std::string("\x01\x7f\xfe\x00\x9c", 5) + "\n", "garbage.tsv line 1: no gold tag"},
+  };
+  for (const auto& c : cases) {
+    const std::string gold = tempPath(c.name);
+    writeFile(gold, c.text);
+    std::string out, err;
+    EXPECT_EQ(runKitCaptured({"evaluate", "-m", model, "-D", dict, gold}, &out, &err), 1) << c.name;
+    EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    EXPECT_EQ(out.find("accuracy"), std::string::npos) << out;
+  }
+}
+
 // The shipped English models on the development text, through the real
 // tagging path: a floor a little under what they reach, so that a change
 // that costs accuracy shows.
