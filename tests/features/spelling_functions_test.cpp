@@ -174,6 +174,25 @@ TEST(SpellingFunctions, LexiconNamesAndTheLexiconATemplateSetNeeds) {
   EXPECT_NE(err.find("Error: template file lexical.template needs the wordnet lexicon."), std::string::npos) << err;
 }
 
+// The item's value at every position of s, against expected.
+void expectValues(const std::vector<std::string>& s, const std::string& item, const std::vector<std::string>& expected) {
+  for (size_t i = 0; i < s.size(); ++i) EXPECT_EQ(valueAt(s, item, static_cast<int>(i)), expected[i]) << s[i];
+}
+
+// load refuses every path with "Error: <what>: ..." naming the path (and
+// the Debian package that holds the real file).
+void expectRefused(bool (*load)(const std::string&), const std::vector<std::string>& paths, const std::string& what,
+                   const std::string& package) {
+  for (const std::string& path : paths) {
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(load(path));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Error: " + what + ": "), std::string::npos) << err;
+    EXPECT_NE(err.find(path), std::string::npos) << err;
+    EXPECT_NE(err.find(package), std::string::npos) << err;
+  }
+}
+
 TEST(SpellingFunctions, EnglishWordListTellsCapitalisedFromSmallEntries) {
   const std::string dir = testing::TempDir();
   writeFile(dir + "words.txt", "Paris\nparis\nApple\napple\nBrown\nbrown's\nNASA\nrun\r\n\n\xC3\x89tienne\n'tis\n");
@@ -181,19 +200,11 @@ TEST(SpellingFunctions, EnglishWordListTellsCapitalisedFromSmallEntries) {
   ASSERT_NE(activeWordList(), nullptr);
   EXPECT_EQ(activeWordList()->size(), 8u);  // a first byte that is no letter says nothing of case
   const std::vector<std::string> s = {"Paris", "PARIS", "apple", "Brown", "brown", "NASA", "nasa", "run", "Run", "zzz", "'tis"};
-  const char* expected[] = {"Cl", "Cl", "Cl", "C", "C", "C", "0", "l", "l", "0", "0"};
-  for (size_t i = 0; i < s.size(); ++i)
-    EXPECT_EQ(valueAt(s, "x.wordlist[0,0]", static_cast<int>(i)), expected[i]) << s[i];
+  expectValues(s, "x.wordlist[0,0]", {"Cl", "Cl", "Cl", "C", "C", "C", "0", "l", "l", "0", "0"});
   EXPECT_EQ(valueAt(s, "x.wordlist[1,0]", 10), "-");
 
   writeFile(dir + "no-words.txt", "\n123\n");
-  for (const std::string& path : {dir + "no-words.txt", dir + "no-such-words.txt"}) {
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(loadWordList(path));
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("Error: word list: "), std::string::npos) << err;
-    EXPECT_NE(err.find(path), std::string::npos) << err;
-  }
+  expectRefused(loadWordList, {dir + "no-words.txt", dir + "no-such-words.txt"}, "word list", "wamerican");
 }
 
 TEST(SpellingFunctions, PartOfSpeechLexiconGivesTheLikelyTagsOfAWord) {
@@ -217,20 +228,12 @@ TEST(SpellingFunctions, PartOfSpeechLexiconGivesTheLikelyTagsOfAWord) {
   ASSERT_NE(activePosLexicon(), nullptr);
   EXPECT_EQ(activePosLexicon()->size(), 6u);
   const std::vector<std::string> s = {"Run", "RUN", "zygmunt", "surrounded", "broken", "spread", "apple"};
-  const char* expected[] = {"nn|vb", "nn|vb", "nnp", "vbn", "0", "ta", "0"};
-  for (size_t i = 0; i < s.size(); ++i)
-    EXPECT_EQ(valueAt(s, "x.poslex[0,0]", static_cast<int>(i)), expected[i]) << s[i];
+  expectValues(s, "x.poslex[0,0]", {"nn|vb", "nn|vb", "nnp", "vbn", "0", "ta", "0"});
   EXPECT_EQ(valueAt(s, "x.poslex[1,0]", 6), "-");
 
   writeFile(dir + "no-entries.txt", "MNCL\n(broken\n");
-  for (const std::string& path : {dir + "no-entries.txt", dir + "no-such-poslex.txt"}) {
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(loadPosLexicon(path));
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("Error: part-of-speech lexicon: "), std::string::npos) << err;
-    EXPECT_NE(err.find(path), std::string::npos) << err;
-    EXPECT_NE(err.find("festlex-poslex"), std::string::npos) << err;
-  }
+  expectRefused(loadPosLexicon, {dir + "no-entries.txt", dir + "no-such-poslex.txt"}, "part-of-speech lexicon",
+                "festlex-poslex");
 }
 
 std::string gbkOf(const std::string& utf8) {
