@@ -20,9 +20,10 @@ class PosLexicon {
   // holds no entry.
   bool load(const std::string& path, std::string& error);
 
-  // The tags that take at least a tenth of the word's occurrences, lower
-  // case, in alphabetical order, joined by "|" (e.g. "vbd|vbn"); "0" when the
-  // lexicon lacks the lower-cased word.
+  // The tags that take at least a tenth of the word's occurrences, as the
+  // file writes them, in alphabetical order, joined by "|" (e.g. "vbd|vbn"),
+  // or the likeliest alone when none does; "0" when the lexicon lacks the
+  // lower-cased word.
   const std::string& tagsOf(const std::string& word) const;
   size_t size() const { return tags_.size(); }
 
