@@ -11,11 +11,7 @@
 #include <unordered_map>
 
 #include "decoding/viterbi.h"
-#include "features/chinese_lexicon.h"
 #include "features/feature_generator.h"
-#include "features/pos_lexicon.h"
-#include "features/word_list.h"
-#include "features/wordnet_lexicon.h"
 
 namespace {
 
@@ -922,18 +918,11 @@ int FastLabeler::labelIds(TokenTable& sentence, std::vector<int>& tagIds) {
     return -1;
   }
 
-  const void* wordNet = activeWordNet();
-  const void* chinese = activeChineseLexicon();
-  const void* words = activeWordList();
-  const void* posLexicon = activePosLexicon();
-  if (wordNet != wordCacheWordNet_ || chinese != wordCacheChinese_ || words != wordCacheWords_ ||
-      posLexicon != wordCachePosLexicon_) {
+  const std::array<const void*, kLexiconKinds> lexicons = activeLexicons();
+  if (lexicons != wordCacheLexicons_) {
     wordCache_.clear();
     wordRuns_.clear();
-    wordCacheWordNet_ = wordNet;
-    wordCacheChinese_ = chinese;
-    wordCacheWords_ = words;
-    wordCachePosLexicon_ = posLexicon;
+    wordCacheLexicons_ = lexicons;
   }
   const int n = static_cast<int>(sentence.size());
   rowEntry_.assign(static_cast<size_t>(n), -1);

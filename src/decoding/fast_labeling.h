@@ -12,6 +12,7 @@
 #ifndef KORVANE_DECODING_FAST_LABELING_H
 #define KORVANE_DECODING_FAST_LABELING_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "decoding/block_viterbi.h"
+#include "features/lexicons.h"
 #include "features/token_table.h"
 #include "labels/mini_string_bag.h"
 #include "maxent/me_model.h"
@@ -254,10 +256,7 @@ class FastLabeler {
   std::string wordKey_;
   std::vector<long long> rowEntry_;  // per row of the sentence: its cache entry, -1 before the first look
   // The lexicons the cached values read.
-  const void* wordCacheWordNet_ = nullptr;
-  const void* wordCacheChinese_ = nullptr;
-  const void* wordCacheWords_ = nullptr;
-  const void* wordCachePosLexicon_ = nullptr;
+  std::array<const void*, kLexiconKinds> wordCacheLexicons_{};
   size_t wordCacheLimit_ = size_t{1} << 16;
   std::vector<double> score_, obsScore_, exact_;
   std::vector<double> exps_;

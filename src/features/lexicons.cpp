@@ -9,6 +9,26 @@
 #include "features/wordnet_lexicon.h"
 #include "text/line_utils.h"
 
+namespace {
+
+// Every lexicon a template set can read, in the order lexiconOfTemplates names them.
+struct LexiconKind {
+  const char* name;
+  bool (*uses)(int valueFunction);
+  bool (*loadDefault)();
+  const void* (*active)();
+};
+
+const LexiconKind kKinds[kLexiconKinds] = {
+    {"wordnet", isWordNetCode, loadDefaultWordNet, []() -> const void* { return activeWordNet(); }},
+    {"jieba", isChineseLexiconCode, loadDefaultChineseLexicon,
+     []() -> const void* { return activeChineseLexicon(); }},
+    {"words", isWordListCode, loadDefaultWordList, []() -> const void* { return activeWordList(); }},
+    {"poslex", isPosLexiconCode, loadDefaultPosLexicon, []() -> const void* { return activePosLexicon(); }},
+};
+
+}  // namespace
+
 bool loadLexicon(const std::string& names) {
   size_t at = 0;
   while (at <= names.size()) {
@@ -19,36 +39,36 @@ bool loadLexicon(const std::string& names) {
     name = b == std::string::npos ? "" : name.substr(b, e - b + 1);
     at = comma + 1;
     if (name.empty() || name == "none") continue;
-    if (name == "wordnet") {
-      if (!loadDefaultWordNet()) return false;
-    } else if (name == "jieba") {
-      if (!loadDefaultChineseLexicon()) return false;
-    } else if (name == "words") {
-      if (!loadDefaultWordList()) return false;
-    } else if (name == "poslex") {
-      if (!loadDefaultPosLexicon()) return false;
-    } else {
-      std::fprintf(stderr, "Error: unknown lexicon '%s' (known: wordnet, jieba, words, poslex).\n", name.c_str());
+    const LexiconKind* kind = nullptr;
+    std::string known;
+    for (const LexiconKind& k : kKinds) {
+      if (name == k.name) kind = &k;
+      known += (known.empty() ? "" : ", ") + std::string(k.name);
+    }
+    if (kind == nullptr) {
+      std::fprintf(stderr, "Error: unknown lexicon '%s' (known: %s).\n", name.c_str(), known.c_str());
       return false;
     }
+    if (!kind->loadDefault()) return false;
   }
   return true;
 }
 
 std::string lexiconOfTemplates(const std::vector<_ftnind>& templates) {
-  bool wordNet = false, chinese = false, words = false, posLexicon = false;
-  for (const _ftnind& t : templates)
-    for (const _ft& item : t.items) {
-      wordNet = wordNet || isWordNetCode(item.valueFunction);
-      chinese = chinese || isChineseLexiconCode(item.valueFunction);
-      words = words || isWordListCode(item.valueFunction);
-      posLexicon = posLexicon || isPosLexiconCode(item.valueFunction);
-    }
   std::string names;
-  for (const auto& used : {std::make_pair(wordNet, "wordnet"), std::make_pair(chinese, "jieba"),
-                           std::make_pair(words, "words"), std::make_pair(posLexicon, "poslex")})
-    if (used.first) names += (names.empty() ? "" : ",") + std::string(used.second);
+  for (const LexiconKind& k : kKinds) {
+    bool used = false;
+    for (const _ftnind& t : templates)
+      for (const _ft& item : t.items) used = used || k.uses(item.valueFunction);
+    if (used) names += (names.empty() ? "" : ",") + std::string(k.name);
+  }
   return names;
+}
+
+std::array<const void*, kLexiconKinds> activeLexicons() {
+  std::array<const void*, kLexiconKinds> active{};
+  for (size_t i = 0; i < kLexiconKinds; ++i) active[i] = kKinds[i].active();
+  return active;
 }
 
 bool loadTemplateLexicons(const std::vector<_ftnind>& templates, const std::string& templatePath) {

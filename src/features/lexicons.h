@@ -6,6 +6,7 @@
 #ifndef KORVANE_FEATURES_LEXICONS_H
 #define KORVANE_FEATURES_LEXICONS_H
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,13 @@ bool loadLexicon(const std::string& names);
 // The lexicons a template set needs, comma-separated in that order; "" when
 // none.
 std::string lexiconOfTemplates(const std::vector<_ftnind>& templates);
+
+// The lexicons above, one slot each in that order.
+constexpr size_t kLexiconKinds = 4;
+
+// The active lexicon of each kind (null where none is loaded), so that a
+// cache of feature values can tell when one was switched.
+std::array<const void*, kLexiconKinds> activeLexicons();
 
 // Loads what lexiconOfTemplates names; false, after an "Error: ..." message
 // naming the template file, when one cannot be read.
