@@ -5,8 +5,9 @@
 #
 # 1. Tags: the parser learns from the tags it will see. With TAGS=predicted
 #    (default) the training trees get tags from a 10-fold jackknife of the
-#    english-plus tagger and the development trees tags from the shipped
-#    tagger (scripts/jackknife-tags.sh); TAGS=gold keeps the treebank's tags.
+#    english-plus tagger and the development trees tags from its recipe
+#    trained on all of en_ewt-train (scripts/jackknife-tags.sh); TAGS=gold
+#    keeps the treebank's tags.
 # 2. Models: a left-to-right model (ltr, repair and beam) and a right-to-left
 #    one (rtl, beam-rtl) with models/parser-rich.template, the static oracle
 #    (ORACLE=dynamic measured lower on en_ewt-dev) and marked lifted arcs; and
