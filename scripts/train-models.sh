@@ -23,10 +23,16 @@ for lang in "${langs[@]}"; do
         "$data/en_ewt-dev.tsv"
       ;;
     english-plus)
-      bash scripts/train-tagger.sh english-plus "$data/en_ewt-train.tsv" models/english-plus.model \
+      # Tuned on en_ewt-dev, then trained on en_ewt-train and en_ewt-dev
+      # together; its en_ewt-dev figure is that of the same recipe trained on
+      # en_ewt-train alone (scripts/train-only-tagger.sh).
+      cat "$data/en_ewt-train.tsv" "$data/en_ewt-dev.tsv" > "$work/en_ewt-train-dev.tsv"
+      bash scripts/train-tagger.sh english-plus "$work/en_ewt-train-dev.tsv" models/english-plus.model \
         models/english-plus.dict
-      "$kit" evaluate --template models/english-plus.template --model models/english-plus.model \
-        --dict models/english-plus.dict "$data/en_ewt-dev.tsv"
+      twin=$(KORVANE_KIT="$kit" KORVANE_DATA="$data" bash scripts/train-only-tagger.sh --retrain)
+      echo "en_ewt-dev, the recipe trained on en_ewt-train alone:"
+      "$kit" evaluate --template models/english-plus.template --model "$twin/english-plus.model" \
+        --dict "$twin/english-plus.dict" "$data/en_ewt-dev.tsv"
       ;;
     chinese)
       bash scripts/train-tagger.sh chinese "$data/zh_gsdsimp-train.tsv" models/chinese.model models/chinese.dict

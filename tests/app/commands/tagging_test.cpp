@@ -271,7 +271,10 @@ TEST(ShippedModels, EnglishDevelopmentAccuracy) {
   };
   const Case cases[] = {
       {{"--model", models + "english.model"}, 92.4},
-      {{"--model", models + "english-plus.model"}, 94.4},  // its manifest brings template and dictionary
+      // Its manifest brings template and dictionary. It learned from en_ewt-dev
+      // too, so its floor is a training-data one: the tagging path must
+      // still build the features it was trained with.
+      {{"--model", models + "english-plus.model"}, 98.5},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"evaluate"};
