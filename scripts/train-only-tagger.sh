@@ -35,7 +35,8 @@ if [ $retrain = 1 ] || [ ! -s "$model" ] || [ ! -s "$dir/english-plus.dict" ] ||
   echo "training english-plus on en_ewt-train alone (for figures on en_ewt-dev) into $dir" >&2
   # Written beside the final names first, so that a failed run leaves no
   # half-written twin that a later run would take as up to date.
-  bash "$root/scripts/train-tagger.sh" english-plus "$data/en_ewt-train.tsv" "$model.new" "$dir/english-plus.dict.new" >&2
+  bash "$root/scripts/train-tagger.sh" english-plus "$data/en_ewt-train.tsv" "$model.new" "$dir/english-plus.dict.new" >&2 ||
+    { echo "Error: training english-plus on $data/en_ewt-train.tsv failed; $dir keeps no new model." >&2; exit 1; }
   mv "$dir/english-plus.dict.new" "$dir/english-plus.dict"
   mv "$model.new" "$model"
 fi
