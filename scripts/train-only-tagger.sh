@@ -24,6 +24,10 @@ retrain=0
 [ -r "$data/en_ewt-train.tsv" ] || { echo "Error: open file $data/en_ewt-train.tsv for reading." >&2; exit 1; }
 
 mkdir -p "$dir"
+# Two scripts may ask at once (annotate-models.sh while jackknife-tags.sh
+# runs): one trains, the other waits and then finds the twin up to date.
+exec 9> "$dir/.lock"
+flock 9
 for f in "$root"/models/*; do
   name=$(basename "$f")
   case "$name" in english-plus.model | english-plus.dict) continue ;; esac
